@@ -1,0 +1,27 @@
+#pragma once
+// Calls an export found by dlsym with arguments given as text, through a
+// function pointer of its exact C type.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "export_table.h"
+
+namespace satcli {
+
+struct Argument {
+  bool is_null = false;  // pass a NULL pointer for a text parameter
+  std::string text;
+};
+
+struct CallOutcome {
+  char result;                       // as in ExportSignature
+  std::optional<std::string> text;   // t and j results; absent for a NULL j result
+  int number = 0;                    // i results
+};
+
+// Fails (nothing) when an integer argument does not parse or the signature
+// is unknown.
+std::optional<CallOutcome> invoke(const ExportSignature& signature, void* symbol, const std::vector<Argument>& args);
+
+}  // namespace satcli
