@@ -6,6 +6,7 @@
 #include "dllsat/sat_compression.h"
 #include "dllsat/send_sat_command.h"
 #include "dllsat/session_manager.h"
+#include "kovo_base/connection/modes.h"
 #include "mfe/ac_status.h"
 #include "mfe/call_frame.h"
 #include "mfe/library_functions.h"
@@ -158,9 +159,13 @@ const char* TAVIK_CALL mfe_log_variaveis(void) {
   return tavik::mfe::guarded([] { return tavik::mfe::mfe_log_variaveis(); }, "");
 }
 
-void TAVIK_CALL HabilitarConexaoContinua(void) {}
+void TAVIK_CALL HabilitarConexaoContinua(void) {
+  tavik::mfe::guarded(tavik::kovo_base::connection::enable_continuous_connection);
+}
 
-void TAVIK_CALL DesabilitarConexaoContinua(void) {}
+void TAVIK_CALL DesabilitarConexaoContinua(void) {
+  tavik::mfe::guarded(tavik::kovo_base::connection::disable_continuous_connection);
+}
 
 void TAVIK_CALL HabilitarProtocoloComprimido(void) { tavik::mfe::guarded(tavik::dllsat::enable_sat_compression); }
 

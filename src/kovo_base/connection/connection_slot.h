@@ -1,0 +1,81 @@
+#pragma once
+// The library's one connection to the fiscal module, and exclusive access to
+// it for the length of one exchange.
+#include <functional>
+#include <mutex>
+#include <optional>
+
+#include "kovo_base/connection/handle.h"
+#include "kovo_base/connection_error.h"
+
+namespace tavik::kovo_base::connection {
+
+class ConnectionSlot;
+
+// Holds the slot's lock from get_connection until it is destroyed. Releasing
+// it in per-request mode closes the connection. A guard destroyed while an
+// exception unwinds breaks the slot's lock: the exchange it held was cut off
+// and the device may be mid-answer.
+class ConnectionGuard {
+ public:
+  ConnectionGuard(ConnectionGuard&& other) noexcept;
+  ConnectionGuard& operator=(ConnectionGuard&& other) noexcept;
+  ConnectionGuard(const ConnectionGuard&) = delete;
+  ConnectionGuard& operator=(const ConnectionGuard&) = delete;
+  ~ConnectionGuard();
+
+  // The guarded handle; only before release().
+  Handle& handle();
+  // Ends the access early, as destruction would; later calls do nothing.
+  void release() noexcept;
+
+ private:
+  friend class ConnectionSlot;
+  ConnectionGuard(ConnectionSlot& slot, std::unique_lock<std::mutex> lock);
+
+  ConnectionSlot* slot_;
+  std::unique_lock<std::mutex> lock_;
+  int uncaught_on_entry_;
+};
+
+// No handle or one, and the lock through which every use of it passes.
+// get_connection() works on the process-wide slot; tests may build their own.
+class ConnectionSlot {
+ public:
+  using OpenFunction = std::function<Result<Handle>(HandleKind)>;
+
+  ConnectionSlot();
+  explicit ConnectionSlot(OpenFunction open);
+  ConnectionSlot(const ConnectionSlot&) = delete;
+  ConnectionSlot& operator=(const ConnectionSlot&) = delete;
+
+  static ConnectionSlot& process_slot();
+
+  // Opens the slot's handle if it has none, checks it and reopens it when the
+  // check finds it closed. kind chooses what is opened, not what is used.
+  Result<ConnectionGuard> acquire(HandleKind kind);
+  // Empties the slot, waiting for any guard to be released first.
+  void drop();
+  bool holds_handle();
+
+ private:
+  friend class ConnectionGuard;
+  void release(ConnectionGuard& guard, bool abnormal) noexcept;
+
+  OpenFunction open_;
+  std::mutex lock_;
+  // Both guarded by lock_.
+  bool broken_ = false;
+  std::optional<Handle> handle_;
+};
+
+// A guard over the process-wide connection, opened over TCP when network_mode
+// says so, else over USB.
+Result<ConnectionGuard> get_connection();
+// The same with the kind to open fixed (the heartbeat's probe asks for TCP).
+Result<ConnectionGuard> get_connection(HandleKind kind);
+
+// Closes the process-wide connection; the next get_connection opens anew.
+void drop_connection();
+
+}  // namespace tavik::kovo_base::connection
