@@ -45,8 +45,10 @@ ConnectionSlot::ConnectionSlot() : ConnectionSlot(open_handle) {}
 ConnectionSlot::ConnectionSlot(OpenFunction open) : open_(std::move(open)) {}
 
 ConnectionSlot& ConnectionSlot::process_slot() {
-  static ConnectionSlot slot;
-  return slot;
+  // Never destroyed: a connection probe may still be running while the
+  // process exits, and must not find the slot gone.
+  static auto* slot = new ConnectionSlot();
+  return *slot;
 }
 
 Result<ConnectionGuard> ConnectionSlot::acquire(HandleKind kind) {

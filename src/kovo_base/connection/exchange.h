@@ -48,6 +48,11 @@ Result<typename Adapter::Body> send_and_receive(ConnectionGuard& guard, const ty
   auto frame = Adapter::encode(request);
   if (!frame) return std::unexpected(std::move(frame.error()));
   const std::uint64_t timeout = Adapter::response_timeout(request);
+  // A TCP handle runs its TLS handshake inside the first write; the waiting
+  // time bounds it, or a module that never answers would hold the caller.
+  if (handle.kind() == HandleKind::Tcp) {
+    if (auto set = handle.set_read_timeout(timeout, 0); !set) return std::unexpected(ConnectionError::io(set.error()));
+  }
   if (auto written = detail::write_frame(handle, *frame); !written) return std::unexpected(std::move(written.error()));
 
   // One buffer per frame, grown by appending, so an n-byte answer costs O(n).

@@ -21,8 +21,8 @@ struct NetworkMode {
 };
 
 NetworkMode& network_flag() {
-  static NetworkMode mode;
-  return mode;
+  static auto* mode = new NetworkMode();
+  return *mode;
 }
 
 }  // namespace

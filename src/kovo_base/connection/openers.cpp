@@ -12,8 +12,10 @@ struct Openers {
 };
 
 Openers& openers() {
-  static Openers registry;
-  return registry;
+  // Never destroyed, like the slot: openers may run on threads that outlive
+  // the exit routines.
+  static auto* registry = new Openers();
+  return *registry;
 }
 
 std::size_t index_of(HandleKind kind) { return kind == HandleKind::Usb ? 0 : 1; }
