@@ -1,0 +1,36 @@
+#include "kovo_base/tcp/beacon.h"
+
+#include <expected>
+
+#include "mfe/logging.h"
+
+namespace tavik::kovo_base::tcp {
+namespace {
+
+// The codec's error in the shape the pass-on log line wants; its display
+// text serves as both renderings.
+struct CodecFailure {
+  codec::ProtocolError error;
+  std::string display() const { return error.display(); }
+  std::string debug() const { return error.display(); }
+};
+
+template <class T>
+std::expected<T, CodecFailure> logged(std::expected<T, codec::ProtocolError> result, std::string_view context) {
+  std::expected<T, CodecFailure> wrapped =
+      result ? std::expected<T, CodecFailure>(std::move(*result))
+             : std::expected<T, CodecFailure>(std::unexpect, CodecFailure{std::move(result.error())});
+  return mfe::log_and_pass_on(std::move(wrapped), log::Level::Error, context);
+}
+
+}  // namespace
+
+std::optional<std::string> parse_beacon(codec::ByteView datagram) {
+  auto header = logged(codec::mfe::parse_frame_header(datagram), "Failed to parse header");
+  if (!header) return std::nullopt;
+  auto body = logged(codec::mfe::decode_frame_body(header->header, header->rest), "Failed to parse body");
+  if (!body || !body->fields.num_session) return std::nullopt;
+  return codec::format_session_number(*body->fields.num_session);
+}
+
+}  // namespace tavik::kovo_base::tcp

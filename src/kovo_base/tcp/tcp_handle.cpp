@@ -1,0 +1,81 @@
+#include "kovo_base/tcp/tcp_handle.h"
+
+#include <array>
+
+#include <fmt/format.h>
+
+#include "kovo_base/tcp/network_settings.h"
+
+namespace tavik::kovo_base::tcp {
+namespace {
+
+std::string quoted(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + '"';
+}
+
+connection::TransferError transfer_error(IoError error) { return connection::TransferError::from_io(std::move(error)); }
+
+}  // namespace
+
+TcpHandle::TcpHandle(std::unique_ptr<TlsStream> stream, std::string ip, std::string serial, TcpModelRef info)
+    : stream_(std::move(stream)), ip_(std::move(ip)), serial_(std::move(serial)), info_(std::move(info)) {}
+
+std::expected<void, IoError> TcpHandle::ensure_handshake() {
+  if (stream_->handshake_done()) return {};
+  const auto bound = read_timeout_.value_or(network_settings().default_handshake_timeout);
+  return stream_->handshake(std::chrono::steady_clock::now() + bound, receive_timeout_);
+}
+
+connection::TransferResult TcpHandle::write(std::span<const std::uint8_t> bytes) {
+  if (auto ready = ensure_handshake(); !ready) return std::unexpected(transfer_error(std::move(ready.error())));
+  auto taken = stream_->write(bytes);
+  if (!taken) return std::unexpected(transfer_error(std::move(taken.error())));
+  return *taken;
+}
+
+connection::TransferResult TcpHandle::read(std::span<std::uint8_t> buffer) {
+  if (auto ready = ensure_handshake(); !ready) return std::unexpected(transfer_error(std::move(ready.error())));
+  auto got = stream_->read(buffer);
+  if (!got) return std::unexpected(transfer_error(std::move(got.error())));
+  return *got;
+}
+
+std::expected<void, IoError> TcpHandle::set_read_timeout(std::uint64_t seconds, std::uint32_t nanos) {
+  const auto duration = std::chrono::seconds(seconds) + std::chrono::nanoseconds(nanos);
+  if (duration == std::chrono::nanoseconds::zero()) {
+    return std::unexpected(IoError::custom(IoKind::InvalidInput, "cannot set a 0 duration timeout"));
+  }
+  const auto millis = std::chrono::ceil<std::chrono::milliseconds>(duration);
+  if (auto set = platform::set_receive_timeout(stream_->socket(), millis); !set) return set;
+  read_timeout_ = millis;
+  receive_timeout_ = millis;
+  return {};
+}
+
+std::expected<void, IoError> TcpHandle::set_socket_receive_timeout(std::optional<std::chrono::nanoseconds> timeout) {
+  if (auto set = platform::set_receive_timeout(stream_->socket(), timeout); !set) return set;
+  receive_timeout_ = timeout;
+  return {};
+}
+
+std::expected<std::size_t, IoError> TcpHandle::receive_raw_byte() {
+  if (stream_->failed()) return 0;
+  std::array<std::uint8_t, 1> byte{};
+  return platform::receive_some(stream_->socket(), byte);
+}
+
+std::string TcpHandle::debug() const {
+  return fmt::format("TcpHandle {{ info: <omitted>, ip: {}, serial: {}, stream: {} }}", quoted(ip_), quoted(serial_),
+                     stream_->debug());
+}
+
+const TcpHandle* tcp_handle_of(connection::Handle& handle) {
+  return dynamic_cast<const TcpHandle*>(handle.tcp_transport());
+}
+
+}  // namespace tavik::kovo_base::tcp
