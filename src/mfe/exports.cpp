@@ -9,6 +9,8 @@
 #include "kovo_base/connection/modes.h"
 #include "mfe/ac_status.h"
 #include "mfe/call_frame.h"
+#include "mfe/device_selection.h"
+#include "mfe/heartbeat/heartbeat.h"
 #include "mfe/library_functions.h"
 #include "mfe/messages.h"
 
@@ -171,22 +173,34 @@ void TAVIK_CALL HabilitarProtocoloComprimido(void) { tavik::mfe::guarded(tavik::
 
 void TAVIK_CALL DesabilitarProtocoloComprimido(void) { tavik::mfe::guarded(tavik::dllsat::disable_sat_compression); }
 
-void TAVIK_CALL HabilitarRedeBroadcast(void) {}
+void TAVIK_CALL HabilitarRedeBroadcast(void) { tavik::mfe::guarded(tavik::mfe::start_heartbeat); }
 
 int TAVIK_CALL AbreSerialMFE(void) { return tavik::mfe::guarded(tavik::mfe::abre_serial_mfe, 0); }
 
-int TAVIK_CALL FiltraMFENumSerie(const char*) { return 1; }
+int TAVIK_CALL FiltraMFENumSerie(const char* numeroSerie) {
+  return tavik::mfe::guarded([&] { return tavik::mfe::filter_by_serial(numeroSerie); }, 1);
+}
 
-int TAVIK_CALL FiltraMFEUsb(int, int) { return 1; }
+int TAVIK_CALL FiltraMFEUsb(int hub, int porta) {
+  return tavik::mfe::guarded([&] { return tavik::mfe::filter_by_usb(hub, porta); }, 1);
+}
 
-int TAVIK_CALL FiltraMFEIp(const char*) { return 1; }
+int TAVIK_CALL FiltraMFEIp(const char* ip) {
+  return tavik::mfe::guarded([&] { return tavik::mfe::filter_by_ip(ip); }, 1);
+}
 
-void TAVIK_CALL LimpaFiltrosMFE(void) {}
+void TAVIK_CALL LimpaFiltrosMFE(void) { tavik::mfe::guarded(tavik::mfe::clear_filters); }
 
-const char* TAVIK_CALL GetDeviceInfoAsJson(void) { return nullptr; }
+const char* TAVIK_CALL GetDeviceInfoAsJson(void) {
+  return tavik::mfe::guarded(tavik::mfe::device_info_json, static_cast<const char*>(nullptr));
+}
 
-const char* TAVIK_CALL ListAvailableMfeUsbAsJson(void) { return nullptr; }
+const char* TAVIK_CALL ListAvailableMfeUsbAsJson(void) {
+  return tavik::mfe::guarded(tavik::mfe::usb_devices_json, static_cast<const char*>(nullptr));
+}
 
-const char* TAVIK_CALL ListAvailableMfeTcpAsJson(void) { return nullptr; }
+const char* TAVIK_CALL ListAvailableMfeTcpAsJson(void) {
+  return tavik::mfe::guarded(tavik::mfe::tcp_devices_json, static_cast<const char*>(nullptr));
+}
 
 }  // extern "C"

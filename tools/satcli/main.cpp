@@ -6,8 +6,13 @@
 //
 // An argument @null passes a NULL pointer for a text parameter. Several calls
 // separated by -- run in one process, so modes set by one call stay for the
-// next (for example: HabilitarRedeBroadcast -- ConsultarSAT 4321).
+// next (for example: HabilitarRedeBroadcast -- ConsultarSAT 4321); each result
+// line then begins with the name of the call it answers.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +30,25 @@ const satcli::ExportSignature* find_export(std::string_view name) {
   }
   return nullptr;
 }
+
+// The platform's loader: LoadLibrary and GetProcAddress on Windows.
+#ifdef _WIN32
+void* load_library(const std::string& path, std::string& error) {
+  HMODULE module = LoadLibraryA(path.c_str());
+  if (module == nullptr) error = "error " + std::to_string(GetLastError());
+  return reinterpret_cast<void*>(module);
+}
+void* find_symbol(void* handle, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
+}
+#else
+void* load_library(const std::string& path, std::string& error) {
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) error = dlerror();
+  return handle;
+}
+void* find_symbol(void* handle, const char* name) { return dlsym(handle, name); }
+#endif
 
 void print_usage(std::FILE* out) {
   std::fprintf(out,
@@ -82,14 +106,15 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::string load_error;
+  void* handle = load_library(library, load_error);
   if (handle == nullptr) {
-    std::fprintf(stderr, "satcli: cannot load %s: %s\n", library.c_str(), dlerror());
+    std::fprintf(stderr, "satcli: cannot load %s: %s\n", library.c_str(), load_error.c_str());
     return 1;
   }
   for (const auto& call : calls) {
     const auto* signature = find_export(call.name);
-    void* symbol = signature ? dlsym(handle, signature->name.data()) : nullptr;
+    void* symbol = signature ? find_symbol(handle, signature->name.data()) : nullptr;
     if (symbol == nullptr) {
       std::fprintf(stderr, "satcli: no export named '%s' (see satcli --list)\n", call.name.c_str());
       return 2;
@@ -100,6 +125,8 @@ int main(int argc, char** argv) {
                    static_cast<int>(signature->parameter_names.size()), signature->parameter_names.data());
       return 2;
     }
+    // With several calls, each result line says which call it answers.
+    if (calls.size() > 1) std::printf("%s: ", call.name.c_str());
     switch (outcome->result) {
       case 't':
       case 'j':
@@ -109,6 +136,7 @@ int main(int argc, char** argv) {
         std::printf("%d\n", outcome->number);
         break;
       default:
+        if (calls.size() > 1) std::printf("done\n");
         break;
     }
     std::fflush(stdout);
