@@ -24,6 +24,7 @@ struct Scenario {
   std::string settings_file;               // written to the current directory when not empty
   std::vector<std::pair<std::string, std::string>> environment;
   bool call_broadcast = false;             // HabilitarRedeBroadcast before unloading
+  int consult_session = 0;                 // ConsultarSAT with this number when not 0
 };
 
 class Lifecycle : public ::testing::Test {
@@ -53,6 +54,11 @@ class Lifecycle : public ::testing::Test {
       if (scenario.call_broadcast) {
         reinterpret_cast<void (*)()>(::dlsym(library, "HabilitarRedeBroadcast"))();
       }
+      if (scenario.consult_session != 0) {
+        const char* answer =
+            reinterpret_cast<const char* (*)(int)>(::dlsym(library, "ConsultarSAT"))(scenario.consult_session);
+        std::ofstream(dir_ / "answer.txt") << answer;
+      }
       ::dlclose(library);
       _exit(0);
     }
@@ -60,6 +66,13 @@ class Lifecycle : public ::testing::Test {
     ::waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
     std::ifstream file(log_path());
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+  }
+
+  std::string answer() const {
+    std::ifstream file(dir_ / "answer.txt");
     std::stringstream text;
     text << file.rdbuf();
     return text.str();
@@ -100,6 +113,23 @@ TEST_F(Lifecycle, WithoutSettingsTheEnvironmentChoosesTheLog) {
   ASSERT_LT(lib, static_cast<std::ptrdiff_t>(lines.size()));
   EXPECT_LT(sat, lib);
   EXPECT_EQ(lib, static_cast<std::ptrdiff_t>(lines.size()) - 1);
+}
+
+TEST_F(Lifecycle, WithoutSettingsOrVariablesNothingIsWrittenAndCallsGoOverUsb) {
+  run({"", {}, false, 4321});
+  // No device on USB here: the disconnected text, and no file but the answer.
+  EXPECT_EQ(answer(), "004321|9999|SAT Desconectado");
+  std::vector<std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(dir_)) files.push_back(entry.path().filename().string());
+  EXPECT_EQ(files, std::vector<std::string>{"answer.txt"});
+}
+
+TEST_F(Lifecycle, NetworkMethodSendsRequestsOverTheNetwork) {
+  // The address filter skips discovery; nothing listens there, so the call
+  // fails as a network call does ("timeout"), not as USB's "SAT Desconectado".
+  const std::string file = "[connection]\nmethod=Network\nip=127.0.0.9\n";
+  run({file, {}, false, 4322});
+  EXPECT_EQ(answer(), "timeout");
 }
 
 TEST_F(Lifecycle, SettingsFileInTheCurrentDirectoryIsApplied) {
