@@ -5,15 +5,18 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)" --target taviksat satcli tavik-simulator
+echo "Building (log in build/release-build.log)..."
+mkdir -p build
+cmake --preset release > build/release-build.log 2>&1 &&
+  cmake --build --preset release -j "$(nproc)" --target taviksat satcli tavik-simulator >> build/release-build.log 2>&1 ||
+  { tail -40 build/release-build.log; exit 1; }
 build=build/release
 satcli=$build/tools/satcli/satcli
 code=12345678
 sign_ac="$(printf 'Q%.0s' $(seq 342))=="
 
 "$build/simulator/tavik-simulator" --address 127.0.0.1 --activation-code "$code" --sign-ac "$sign_ac" \
-  --beacon-target 127.0.0.1 --heartbeat-interval 30 > "$build/simulator.log" 2>&1 &
+  --beacon-target 127.0.0.1 --heartbeat-interval 30 --session-depth 10 > "$build/simulator.log" 2>&1 &
 simulator=$!
 trap 'kill $simulator 2>/dev/null; wait $simulator 2>/dev/null || true' EXIT
 for _ in $(seq 50); do
@@ -27,7 +30,7 @@ sale="<CFe><infCFe versaoDadosEnt=\"0.08\"><ide><CNPJ>16716114000172</CNPJ><sign
 <cProd>1</cProd><xProd>Cafe</xProd><qCom>2.0000</qCom><vUnCom>1.25</vUnCom></prod><imposto/></det><total/>\
 <pgto><MP><cMP>01</cMP><vMP>2.50</vMP></MP></pgto></infCFe></CFe>"
 
-run() { echo "\$ satcli $*"; "$satcli" "$@"; }
+run() { echo "\$ satcli <a sequence of calls; each result line names its call>"; "$satcli" "$@"; }
 # One process for the whole sequence: the filter and modes stay set between calls.
 run VersaoLib -- FiltraMFEIp 127.0.0.1 \
   -- ConsultarSAT 100001 \
