@@ -1,20 +1,13 @@
 #include "kovo_base/connection_error.h"
 
+#include "kovo_base/debug_text.h"
+
 #include <fmt/format.h>
 
 namespace tavik::kovo_base {
 
 namespace {
 
-std::string quoted(std::string_view text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  out += '"';
-  return out;
-}
 
 bool is_continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
@@ -100,9 +93,9 @@ std::string ConnectionError::debug() const {
   const std::string_view name = kind_name(kind_);
   switch (kind_) {
     case Kind::IpParse:
-      return fmt::format("{}(AddrParseError({}))", name, quoted(std::get<Text>(payload_).value));
+      return fmt::format("{}(AddrParseError({}))", name, debug_quoted(std::get<Text>(payload_).value));
     case Kind::Tcp:
-      return fmt::format("{}({})", name, quoted(std::get<Text>(payload_).value));
+      return fmt::format("{}({})", name, debug_quoted(std::get<Text>(payload_).value));
     case Kind::IniParse:
       return fmt::format("{}({})", name, std::get<Text>(payload_).value);
     case Kind::Rusb:

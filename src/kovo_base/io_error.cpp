@@ -1,5 +1,7 @@
 #include "kovo_base/io_error.h"
 
+#include "kovo_base/debug_text.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -54,15 +56,6 @@ IoKind kind_of_errno(int code) {
   }
 }
 
-std::string quoted(std::string_view text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  out += '"';
-  return out;
-}
 
 }  // namespace
 
@@ -70,8 +63,13 @@ IoError IoError::custom(IoKind kind, std::string message) { return IoError{kind,
 
 IoError IoError::from_errno(int code) {
   char buffer[256] = {};
+#ifdef _WIN32
+  strerror_s(buffer, sizeof buffer, code);
+  const char* text = buffer;
+#else
   // GNU strerror_r may return a static string instead of filling the buffer.
   const char* text = strerror_r(code, buffer, sizeof buffer);
+#endif
   return IoError{kind_of_errno(code), text ? text : "unknown error", code};
 }
 
@@ -82,9 +80,9 @@ std::string IoError::display() const {
 
 std::string IoError::debug() const {
   if (os_code) {
-    return fmt::format("Os {{ code: {}, kind: {}, message: {} }}", *os_code, io_kind_name(kind), quoted(message));
+    return fmt::format("Os {{ code: {}, kind: {}, message: {} }}", *os_code, io_kind_name(kind), debug_quoted(message));
   }
-  return fmt::format("Custom {{ kind: {}, error: {} }}", io_kind_name(kind), quoted(message));
+  return fmt::format("Custom {{ kind: {}, error: {} }}", io_kind_name(kind), debug_quoted(message));
 }
 
 }  // namespace tavik::kovo_base

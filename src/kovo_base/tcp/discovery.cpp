@@ -1,5 +1,7 @@
 #include "kovo_base/tcp/discovery.h"
 
+#include "kovo_base/debug_text.h"
+
 #include <array>
 
 #include <fmt/format.h>
@@ -15,14 +17,6 @@ namespace {
 constexpr std::string_view discovery_target = "kovo_base::connection::tcp";
 constexpr std::size_t beacon_buffer_size = 256;
 
-std::string quoted(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + '"';
-}
 
 Result<platform::Socket> listen_for_beacons(const NetworkSettings& settings) {
   auto bound = platform::bind_udp({{0, 0, 0, 0}, settings.beacon_port});
@@ -34,7 +28,7 @@ Result<platform::Socket> listen_for_beacons(const NetworkSettings& settings) {
 }  // namespace
 
 std::string Opener::debug() const {
-  return fmt::format("Opener {{ info: <omitted>, ip: {}, serial: {} }}", quoted(ip), quoted(serial));
+  return fmt::format("Opener {{ info: <omitted>, ip: {}, serial: {} }}", debug_quoted(ip), debug_quoted(serial));
 }
 
 std::string debug(const std::vector<Opener>& openers) {

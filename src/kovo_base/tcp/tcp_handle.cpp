@@ -1,5 +1,7 @@
 #include "kovo_base/tcp/tcp_handle.h"
 
+#include "kovo_base/debug_text.h"
+
 #include <array>
 
 #include <fmt/format.h>
@@ -9,14 +11,6 @@
 namespace tavik::kovo_base::tcp {
 namespace {
 
-std::string quoted(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + '"';
-}
 
 connection::TransferError transfer_error(IoError error) { return connection::TransferError::from_io(std::move(error)); }
 
@@ -70,7 +64,7 @@ std::expected<std::size_t, IoError> TcpHandle::receive_raw_byte() {
 }
 
 std::string TcpHandle::debug() const {
-  return fmt::format("TcpHandle {{ info: <omitted>, ip: {}, serial: {}, stream: {} }}", quoted(ip_), quoted(serial_),
+  return fmt::format("TcpHandle {{ info: <omitted>, ip: {}, serial: {}, stream: {} }}", debug_quoted(ip_), debug_quoted(serial_),
                      stream_->debug());
 }
 

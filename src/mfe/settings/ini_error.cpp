@@ -2,9 +2,12 @@
 
 #include <fmt/format.h>
 
-#include "mfe/settings/debug_text.h"
+#include "kovo_base/debug_text.h"
 
 namespace tavik::mfe {
+
+using kovo_base::debug_optional;
+using kovo_base::debug_quoted;
 
 namespace {
 

@@ -7,11 +7,14 @@
 
 #include <fmt/format.h>
 
-#include "mfe/settings/debug_text.h"
+#include "kovo_base/debug_text.h"
 #include "mfe/settings/ini_lines.h"
 #include "mfe/settings/ini_values.h"
 
 namespace tavik::mfe {
+
+using kovo_base::debug_optional;
+using kovo_base::debug_quoted;
 
 namespace {
 

@@ -1,9 +1,12 @@
 #include <fmt/format.h>
 
-#include "mfe/settings/debug_text.h"
+#include "kovo_base/debug_text.h"
 #include "mfe/settings/settings.h"
 
 namespace tavik::mfe {
+
+using kovo_base::debug_optional;
+using kovo_base::debug_quoted;
 
 std::string debug(ConnectionMethod method) { return method == ConnectionMethod::Network ? "Network" : "Usb"; }
 

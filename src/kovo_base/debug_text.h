@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
-namespace tavik::mfe {
+namespace tavik::kovo_base {
 
 std::string debug_quoted(std::string_view text);
 std::string debug_optional(const std::optional<std::string>& text);
 std::string debug_optional(const std::optional<std::uint8_t>& number);
 
-}  // namespace tavik::mfe
+}  // namespace tavik::kovo_base

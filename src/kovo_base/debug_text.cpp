@@ -1,8 +1,8 @@
-#include "mfe/settings/debug_text.h"
+#include "kovo_base/debug_text.h"
 
 #include <fmt/format.h>
 
-namespace tavik::mfe {
+namespace tavik::kovo_base {
 
 std::string debug_quoted(std::string_view text) {
   std::string out = "\"";
@@ -37,4 +37,4 @@ std::string debug_optional(const std::optional<std::uint8_t>& number) {
   return number ? fmt::format("Some({})", static_cast<unsigned>(*number)) : std::string("None");
 }
 
-}  // namespace tavik::mfe
+}  // namespace tavik::kovo_base
