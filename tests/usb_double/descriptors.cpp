@@ -1,4 +1,6 @@
 // Device and string descriptors of the plugged devices.
+#include <algorithm>
+
 #include "usb_double/double_state.h"
 
 namespace tavik::usb_double::detail {
@@ -34,8 +36,11 @@ Bytes utf16le(const std::string& text) {
 }
 
 Bytes string_descriptor(const Bytes& payload) {
-  Bytes out{static_cast<std::uint8_t>(payload.size() + 2), LIBUSB_DT_STRING};
-  out.insert(out.end(), payload.begin(), payload.end());
+  // Sized up front: growing a two-byte vector trips a false -Warray-bounds of g++ 12 at -O2.
+  Bytes out(payload.size() + 2);
+  out[0] = static_cast<std::uint8_t>(payload.size() + 2);
+  out[1] = LIBUSB_DT_STRING;
+  std::copy(payload.begin(), payload.end(), out.begin() + 2);
   return out;
 }
 
