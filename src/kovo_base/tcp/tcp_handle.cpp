@@ -59,6 +59,10 @@ std::expected<void, IoError> TcpHandle::set_socket_receive_timeout(std::optional
 
 std::expected<std::size_t, IoError> TcpHandle::receive_raw_byte() {
   if (stream_->failed()) return 0;
+  // The rest of an answer that an exchange gave up on (a header too long for
+  // its first chunk, say) may already sit decrypted in the session, where the
+  // socket shows nothing: the next exchange would read it as its answer.
+  if (stream_->holds_unread_input()) return 1;
   std::array<std::uint8_t, 1> byte{};
   return platform::receive_some(stream_->socket(), byte);
 }

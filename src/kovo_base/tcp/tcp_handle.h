@@ -27,7 +27,8 @@ class TcpHandle final : public connection::TcpTransport {
   std::expected<void, IoError> set_read_timeout(std::uint64_t seconds, std::uint32_t nanos) override;
   std::expected<void, IoError> set_socket_receive_timeout(std::optional<std::chrono::nanoseconds> timeout) override;
   // One byte from the socket below TLS. A session that failed for good
-  // reports the end of the stream, so the liveness check replaces it.
+  // reports the end of the stream, and one that still holds unread input
+  // reports a byte pending, so the liveness check replaces either.
   std::expected<std::size_t, IoError> receive_raw_byte() override;
 
   // TcpHandle { info: <omitted>, ip: "...", serial: "...", stream: TlsStream { ... } }

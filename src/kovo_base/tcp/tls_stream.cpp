@@ -137,6 +137,8 @@ std::expected<void, TlsError> TlsStream::attach(platform::Socket socket) {
 
 bool TlsStream::handshake_done() const { return SSL_is_init_finished(session_.get()) == 1; }
 
+bool TlsStream::holds_unread_input() const { return SSL_has_pending(session_.get()) == 1; }
+
 IoError TlsStream::failure_of(int result) {
   const int kind = SSL_get_error(session_.get(), result);
   IoError error = IoError::custom(IoKind::Other, "TLS failure");

@@ -49,6 +49,9 @@ class TlsStream {
   // True once the session failed for good (a refused certificate, a protocol
   // error): it cannot carry anything any more.
   bool failed() const { return failed_; }
+  // True while the session holds input taken from the socket but not yet
+  // read through it (the rest of a record, or whole records).
+  bool holds_unread_input() const;
   const platform::Socket& socket() const { return socket_; }
 
   // TlsStream { state: ..., sock: TcpStream { addr: ..., peer: ..., fd: ... } }
