@@ -40,8 +40,10 @@ TEST(ConnectionError, DisplayAndDebugRenderings) {
 TEST(ConnectionError, OsErrorsCarryTheirCode) {
   const auto error = IoError::from_errno(ECONNREFUSED);
   EXPECT_EQ(error.kind, IoKind::ConnectionRefused);
+#ifndef _WIN32  // the number and the text are the C library's (glibc's here)
   EXPECT_EQ(error.display(), "Connection refused (os error 111)");
   EXPECT_EQ(error.debug(), "Os { code: 111, kind: ConnectionRefused, message: \"Connection refused\" }");
+#endif
 }
 
 struct UsbRow {

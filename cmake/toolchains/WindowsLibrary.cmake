@@ -1,0 +1,48 @@
+# The Windows shape of the shared library: taviksat.dll without the "lib"
+# prefix, its import libraries (taviksat.dll.a for MinGW, taviksat.lib for
+# MSVC hosts) and exactly the 36 undecorated names of src/exports.map,
+# exported through a .def file made from that list.
+
+# Static dependencies: the system libraries they need on Windows.
+foreach(_ssl_target OpenSSL::Crypto OpenSSL::SSL)
+  if(TARGET ${_ssl_target})
+    set_property(TARGET ${_ssl_target} APPEND PROPERTY INTERFACE_LINK_LIBRARIES ws2_32 crypt32 user32 advapi32)
+  endif()
+endforeach()
+
+file(READ ${PROJECT_SOURCE_DIR}/src/exports.map _map)
+string(REGEX MATCH "global:([^}]*)local:" _ "${_map}")
+string(REGEX MATCHALL "[A-Za-z_][A-Za-z_0-9]*" _export_names "${CMAKE_MATCH_1}")
+list(LENGTH _export_names _export_count)
+if(NOT _export_count EQUAL 36)
+  message(FATAL_ERROR "src/exports.map lists ${_export_count} names, expected 36")
+endif()
+list(JOIN _export_names "\n  " _def_body)
+set(TAVIK_DEF_FILE ${CMAKE_BINARY_DIR}/taviksat.def)
+file(CONFIGURE OUTPUT ${TAVIK_DEF_FILE} CONTENT "LIBRARY taviksat.dll\nEXPORTS\n  ${_def_body}\n")
+
+set_target_properties(taviksat PROPERTIES PREFIX "" IMPORT_PREFIX "" LINK_DEPENDS ${TAVIK_DEF_FILE}
+                      ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+target_sources(taviksat PRIVATE ${TAVIK_DEF_FILE})
+# Nothing but the .def's names: no automatic export of other symbols.
+target_link_options(taviksat PRIVATE -Wl,--exclude-all-symbols)
+# Optimised builds ship without the symbol table (about half the file).
+target_link_options(taviksat PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
+
+# An import library for MSVC hosts, from the same .def.
+find_program(TAVIK_DLLTOOL NAMES ${TAVIK_MINGW_HOST}-dlltool dlltool)
+if(TAVIK_DLLTOOL)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/lib/taviksat.lib
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/lib
+    COMMAND ${TAVIK_DLLTOOL} -d ${TAVIK_DEF_FILE} -D taviksat.dll -l ${CMAKE_BINARY_DIR}/lib/taviksat.lib
+    DEPENDS ${TAVIK_DEF_FILE}
+    COMMENT "Writing the MSVC import library taviksat.lib")
+  add_custom_target(taviksat_msvc_import_library ALL DEPENDS ${CMAKE_BINARY_DIR}/lib/taviksat.lib)
+  add_dependencies(taviksat taviksat_msvc_import_library)
+endif()
+
+# What a Windows host needs, under <prefix>/bin, lib and include.
+include(GNUInstallDirs)
+install(TARGETS taviksat RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(FILES ${CMAKE_BINARY_DIR}/lib/taviksat.lib DESTINATION ${CMAKE_INSTALL_LIBDIR} OPTIONAL)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/taviksat DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})

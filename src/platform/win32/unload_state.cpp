@@ -1,0 +1,36 @@
+#include "platform/unload_state.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "platform/win32/unload_state_control.h"
+
+namespace tavik::platform {
+
+namespace {
+
+// A plain atomic, not a function-local static: it must be readable from
+// DllMain without running any initialiser.
+std::atomic<win32::UnloadKind> unload_kind{win32::UnloadKind::None};
+
+// Signalled end to leaving the library: a few returns, the thread's own
+// clean-up, then the system's ExitThread, which waits for the loader lock
+// outside our code.
+constexpr DWORD leave_grace_ms = 50;
+
+}  // namespace
+
+namespace win32 {
+void set_unload_kind(UnloadKind kind) { unload_kind.store(kind); }
+}  // namespace win32
+
+bool joining_threads_would_block() { return unload_kind.load() == win32::UnloadKind::LibraryUnload; }
+
+bool other_threads_are_gone() { return unload_kind.load() == win32::UnloadKind::ProcessExit; }
+
+void let_detached_thread_leave() {
+  if (joining_threads_would_block()) Sleep(leave_grace_ms);
+}
+
+}  // namespace tavik::platform
