@@ -56,6 +56,16 @@ TEST_F(HeartbeatTest, StopIsNoticedWithinATick) {
   EXPECT_EQ(log_.count("Clean closed"), 1u);
 }
 
+TEST_F(HeartbeatTest, StopIsNoticedWhenTheModulePrescribesShortIntervals) {
+  // Intervals of 5 s or less send the next heartbeat at once, again and again.
+  plug_module({answer(0, {"1"})});
+  mfe::heartbeat::start_heartbeat(seams());
+  ASSERT_TRUE(eventually([&] { return beats().size() >= 3; }));
+  EXPECT_EQ(mfe::heartbeat::stop_heartbeat_thread(), nullptr) << "the thread ended";
+  EXPECT_EQ(log_.count("Clean closed HeartBeater thread"), 1u);
+  EXPECT_EQ(log_.count("[WARN]"), 0u);
+}
+
 TEST_F(HeartbeatTest, StopDoesNotWaitForAProbeInProgress) {
   Gate opening;
   ScriptedDevice device;

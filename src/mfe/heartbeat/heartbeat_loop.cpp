@@ -60,8 +60,11 @@ void run_heartbeat_loop(std::string_view name, StopReceiver& stop, const Heartbe
     }
 
     for (;;) {
-      if (seams.now() - last > wait) break;
+      // The stop is looked at first: with an interval of 5 s or less the
+      // elapsed time always exceeds the wait at once, and a check placed
+      // after it would never be reached.
       if (stop.poll() == Poll::Stop) return;  // a running probe is left to end on its own
+      if (seams.now() - last > wait) break;
       seams.sleep(tick);
     }
   }
