@@ -2,7 +2,8 @@
 # Installs what is needed, builds, and runs the whole test suite:
 #  - every test under AddressSanitizer and UndefinedBehaviorSanitizer,
 #  - the concurrency tests again under ThreadSanitizer,
-#  - each fuzz target briefly.
+#  - each fuzz target briefly,
+#  - the Windows DLL, cross-built, with its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -25,4 +26,6 @@ if [ -x scripts/fuzz.sh ]; then
   echo "== Fuzz targets (short run)"
   scripts/fuzz.sh "${FUZZ_SECONDS:-15}"
 fi
+echo "== Windows DLL under Wine"
+scripts/test-windows.sh
 echo "== all tests passed"
