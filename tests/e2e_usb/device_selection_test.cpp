@@ -149,13 +149,13 @@ TEST_F(DeviceSelectionTest, GetDeviceInfoAsJsonDescribesTheOpenDevice) {
 
   struct Case {
     const char* name;
-    usb_double::DeviceSpec spec;
+    usb_double::DeviceSpec setup;
     std::string json;
   };
   auto ombrix = [&](auto change) {
-    auto spec = usb_double::ombrix(1, 2, usb_double::simulator_link(*module_));
-    change(spec);
-    return spec;
+    auto setup = usb_double::ombrix(1, 2, usb_double::simulator_link(*module_));
+    change(setup);
+    return setup;
   };
   const Case unreadable[] = {
       {"no serial string", ombrix([](auto& s) { s.serial.reset(); }), R"json({"model":"Usb(Ombrix)","bus":1,"port":2})json"},
@@ -166,7 +166,7 @@ TEST_F(DeviceSelectionTest, GetDeviceInfoAsJsonDescribesTheOpenDevice) {
   for (const auto& c : unreadable) {
     TAVIK_EXPORT(LimpaFiltrosMFE)();
     usb_double::reset();
-    usb_double::plug(c.spec);
+    usb_double::plug(c.setup);
     EXPECT_EQ(take_json(TAVIK_EXPORT(GetDeviceInfoAsJson)()), c.json) << c.name;
   }
 }

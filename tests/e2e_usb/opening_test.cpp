@@ -16,12 +16,12 @@ class OpeningTest : public UsbLibraryTest {
 TEST_F(OpeningTest, ProductStringRule) {
   struct Case {
     const char* name;
-    usb_double::DeviceSpec spec;
+    usb_double::DeviceSpec setup;
     bool opened;
   };
-  auto with = [&](usb_double::DeviceSpec spec, const std::function<void(usb_double::DeviceSpec&)>& change) {
-    change(spec);
-    return spec;
+  auto with = [&](usb_double::DeviceSpec setup, const std::function<void(usb_double::DeviceSpec&)>& change) {
+    change(setup);
+    return setup;
   };
   auto vorta = [&] { return usb_double::vorta_mfe(1, 1, usb_double::simulator_link(*module_)); };
   auto ombrix = [&] { return usb_double::ombrix(1, 1, usb_double::simulator_link(*module_)); };
@@ -37,7 +37,7 @@ TEST_F(OpeningTest, ProductStringRule) {
   for (const auto& c : cases) {
     TAVIK_EXPORT(LimpaFiltrosMFE)();  // closes the device of the case before
     usb_double::reset();
-    const auto device = usb_double::plug(c.spec);
+    const auto device = usb_double::plug(c.setup);
     ++session;
     EXPECT_EQ(consult(session), c.opened ? answered(session) : disconnected(session)) << c.name;
     // A device that fails the check is closed again and never carries a transfer.

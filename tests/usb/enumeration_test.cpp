@@ -54,9 +54,9 @@ TEST_F(EnumerationTest, SkipRulesAndTheirLogLines) {
 
 TEST_F(EnumerationTest, UnsupportedAutoDetachIsLoggedForEachCandidateAndIgnored) {
   for (std::uint8_t port : {1, 2}) {
-    auto spec = usb_double::vorta_mfe(1, port);
-    spec.auto_detach_error = LIBUSB_ERROR_NOT_SUPPORTED;
-    usb_double::plug(spec);
+    auto setup = usb_double::vorta_mfe(1, port);
+    setup.auto_detach_error = LIBUSB_ERROR_NOT_SUPPORTED;
+    usb_double::plug(setup);
   }
   auto candidates = list_usb_candidates();
   ASSERT_TRUE(candidates);
@@ -103,9 +103,9 @@ TEST_F(EnumerationTest, ContextLivesAsLongAsTheLastCandidate) {
 }
 
 TEST_F(EnumerationTest, DeviceDescription) {
-  auto spec = usb_double::ombrix(3, 9);
-  spec.address = 17;
-  usb_double::plug(spec);
+  auto setup = usb_double::ombrix(3, 9);
+  setup.address = 17;
+  usb_double::plug(setup);
   auto broken = usb_double::ombrix(3, 10);
   broken.descriptor_error = LIBUSB_ERROR_IO;
   usb_double::plug(broken);

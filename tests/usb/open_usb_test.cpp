@@ -81,14 +81,14 @@ TEST_F(OpenUsbTest, ProductCheck) {
     bool first_opened;
   };
   auto vorta = [](auto change) {
-    auto spec = usb_double::vorta_mfe(1, 1);
-    change(spec);
-    return spec;
+    auto setup = usb_double::vorta_mfe(1, 1);
+    change(setup);
+    return setup;
   };
   auto ombrix = [](auto change) {
-    auto spec = usb_double::ombrix(1, 1);
-    change(spec);
-    return spec;
+    auto setup = usb_double::ombrix(1, 1);
+    change(setup);
+    return setup;
   };
   const Case cases[] = {
       {"exact product", vorta([](auto&) {}), true},
@@ -123,9 +123,9 @@ TEST_F(OpenUsbTest, TheOtherDeviceIsOpenedClaimedAndClosedDuringTheSearch) {
 }
 
 TEST_F(OpenUsbTest, DeviceInfoOfAnOpenHandle) {
-  auto spec = usb_double::vorta_mfe(3, 5);
-  spec.serial = "900000777";
-  usb_double::plug(spec);
+  auto setup = usb_double::vorta_mfe(3, 5);
+  setup.serial = "900000777";
+  usb_double::plug(setup);
   auto handle = open_usb();
   ASSERT_TRUE(handle);
   auto info = kovo_base::usb::usb_device_info(*handle);
@@ -134,9 +134,9 @@ TEST_F(OpenUsbTest, DeviceInfoOfAnOpenHandle) {
 }
 
 TEST_F(OpenUsbTest, DeviceInfoOfCandidatesLeavesOutAnUnreadableSerial) {
-  auto spec = usb_double::ombrix(1, 2);
-  spec.serial.reset();
-  usb_double::plug(spec);
+  auto setup = usb_double::ombrix(1, 2);
+  setup.serial.reset();
+  usb_double::plug(setup);
   auto candidates = kovo_base::usb::list_usb_candidates();
   ASSERT_TRUE(candidates);
   ASSERT_EQ(candidates->size(), 1u);

@@ -53,10 +53,10 @@ TEST(StringDescriptorRulesTest, Utf16Decoding) {
 
 class UsbStringTest : public UsbTest {
  protected:
-  // Reads one string of a device plugged with this spec (an Ombrix is
+  // Reads one string of a device plugged with this setup (an Ombrix is
   // always a candidate, whatever its strings).
-  std::optional<std::string> read_from(usb_double::DeviceSpec spec, UsbString which) {
-    usb_double::plug(std::move(spec));
+  std::optional<std::string> read_from(usb_double::DeviceSpec setup, UsbString which) {
+    usb_double::plug(std::move(setup));
     auto candidates = kovo_base::usb::list_usb_candidates();
     if (!candidates || candidates->size() != 1) {
       ADD_FAILURE() << "the device is no candidate";
@@ -67,10 +67,10 @@ class UsbStringTest : public UsbTest {
 };
 
 TEST_F(UsbStringTest, ReadsProductAndSerialInTheFirstLanguage) {
-  auto spec = usb_double::ombrix(1, 1);
-  spec.product = "Ombrix SAT";
-  spec.raw_strings[0] = {6, 3, 0x16, 0x04, 0x09, 0x04};  // pt-BR, then en-US
-  EXPECT_EQ(read_from(spec, UsbString::Product), "Ombrix SAT");
+  auto setup = usb_double::ombrix(1, 1);
+  setup.product = "Ombrix SAT";
+  setup.raw_strings[0] = {6, 3, 0x16, 0x04, 0x09, 0x04};  // pt-BR, then en-US
+  EXPECT_EQ(read_from(setup, UsbString::Product), "Ombrix SAT");
   const auto requests = usb_double::control_requests();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[0].request_type, 0x80);
@@ -101,24 +101,24 @@ TEST_F(UsbStringTest, InvalidRepliesGiveNoText) {
       {"product not UTF-16", {{1, {4, 3, 0x00, 0xDC}}}},
   };
   for (const auto& c : cases) {
-    auto spec = usb_double::ombrix(1, 1);
-    spec.raw_strings = c.raw;
-    EXPECT_EQ(read_from(spec, UsbString::Product), std::nullopt) << c.name;
+    auto setup = usb_double::ombrix(1, 1);
+    setup.raw_strings = c.raw;
+    EXPECT_EQ(read_from(setup, UsbString::Product), std::nullopt) << c.name;
     usb_double::reset();
   }
 }
 
 TEST_F(UsbStringTest, MissingStringIndexAsksNothingMore) {
-  auto spec = usb_double::ombrix(1, 1);
-  spec.serial.reset();
-  EXPECT_EQ(read_from(spec, UsbString::SerialNumber), std::nullopt);
+  auto setup = usb_double::ombrix(1, 1);
+  setup.serial.reset();
+  EXPECT_EQ(read_from(setup, UsbString::SerialNumber), std::nullopt);
   EXPECT_EQ(usb_double::control_requests().size(), 1u);
 }
 
 TEST_F(UsbStringTest, RequestThatTimesOutGivesNoText) {
-  auto spec = usb_double::ombrix(1, 1);
-  spec.strings_time_out = true;
-  EXPECT_EQ(read_from(spec, UsbString::Product), std::nullopt);
+  auto setup = usb_double::ombrix(1, 1);
+  setup.strings_time_out = true;
+  EXPECT_EQ(read_from(setup, UsbString::Product), std::nullopt);
   const auto requests = usb_double::control_requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].timeout_ms, 100u);

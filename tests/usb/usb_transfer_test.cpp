@@ -61,8 +61,8 @@ TEST(TransferRulesTest, Outcome) {
 
 class UsbTransferTest : public UsbTest {
  protected:
-  kovo_base::connection::Handle open(usb_double::DeviceSpec spec) {
-    id_ = usb_double::plug(std::move(spec));
+  kovo_base::connection::Handle open(usb_double::DeviceSpec setup) {
+    id_ = usb_double::plug(std::move(setup));
     auto handle = kovo_base::usb::open_usb();
     if (!handle) throw std::runtime_error(handle.error().debug());
     return std::move(*handle);
@@ -135,8 +135,8 @@ TEST_F(UsbTransferTest, PartialReadsAndTheirStatus) {
 }
 
 TEST_F(UsbTransferTest, EachModelUsesItsEndpointsAndTheStoredTimeout) {
-  for (auto spec : {usb_double::vorta_mfe(1, 1, link_), usb_double::ombrix(1, 1, link_)}) {
-    auto handle = open(spec);
+  for (auto setup : {usb_double::vorta_mfe(1, 1, link_), usb_double::ombrix(1, 1, link_)}) {
+    auto handle = open(setup);
     handle.set_read_timeout(2, 500'000'000);
     ASSERT_TRUE(handle.write_all(Bytes{1, 2, 3}));
     link_->push(Bytes{4, 5});

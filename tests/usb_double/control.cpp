@@ -14,39 +14,39 @@ State& state() {
 using detail::state;
 
 DeviceSpec vorta_mfe(std::uint8_t bus, std::uint8_t port, std::shared_ptr<BulkLink> link) {
-  DeviceSpec spec;
-  spec.vendor_id = 0x2FE7;
-  spec.product_id = 0x0001;
-  spec.bus = bus;
-  spec.port = port;
-  spec.address = static_cast<std::uint8_t>(port + 10);
-  spec.product = "Vorta MFE";
-  spec.serial = "900000123";
-  spec.out_endpoint = 0x02;
-  spec.link = std::move(link);
-  return spec;
+  DeviceSpec setup;
+  setup.vendor_id = 0x2FE7;
+  setup.product_id = 0x0001;
+  setup.bus = bus;
+  setup.port = port;
+  setup.address = static_cast<std::uint8_t>(port + 10);
+  setup.product = "Vorta MFE";
+  setup.serial = "900000123";
+  setup.out_endpoint = 0x02;
+  setup.link = std::move(link);
+  return setup;
 }
 
 DeviceSpec ombrix(std::uint8_t bus, std::uint8_t port, std::shared_ptr<BulkLink> link) {
-  DeviceSpec spec;
-  spec.vendor_id = 0x0525;
-  spec.product_id = 0xA4A6;
-  spec.bus = bus;
-  spec.port = port;
-  spec.address = static_cast<std::uint8_t>(port + 20);
-  spec.product = "Ombrix SAT";
-  spec.serial = "OMB-0042";
-  spec.out_endpoint = 0x01;
-  spec.link = std::move(link);
-  return spec;
+  DeviceSpec setup;
+  setup.vendor_id = 0x0525;
+  setup.product_id = 0xA4A6;
+  setup.bus = bus;
+  setup.port = port;
+  setup.address = static_cast<std::uint8_t>(port + 20);
+  setup.product = "Ombrix SAT";
+  setup.serial = "OMB-0042";
+  setup.out_endpoint = 0x01;
+  setup.link = std::move(link);
+  return setup;
 }
 
-DeviceId plug(DeviceSpec spec) {
+DeviceId plug(DeviceSpec setup) {
   auto& s = state();
   std::lock_guard lock(s.lock);
   auto device = std::make_shared<detail::PluggedDevice>();
   device->id = s.next_id++;
-  device->spec = std::move(spec);
+  device->setup = std::move(setup);
   s.devices.push_back(device);
   return device->id;
 }

@@ -46,25 +46,25 @@ Bytes string_descriptor(const Bytes& payload) {
 
 }  // namespace
 
-libusb_device_descriptor device_descriptor(const DeviceSpec& spec) {
+libusb_device_descriptor device_descriptor(const DeviceSpec& setup) {
   libusb_device_descriptor d{};
   d.bLength = LIBUSB_DT_DEVICE_SIZE;
   d.bDescriptorType = LIBUSB_DT_DEVICE;
   d.bcdUSB = 0x0200;
   d.bMaxPacketSize0 = 64;
-  d.idVendor = spec.vendor_id;
-  d.idProduct = spec.product_id;
-  d.iProduct = spec.product || spec.raw_strings.contains(product_index) ? product_index : 0;
-  d.iSerialNumber = spec.serial || spec.raw_strings.contains(serial_index) ? serial_index : 0;
+  d.idVendor = setup.vendor_id;
+  d.idProduct = setup.product_id;
+  d.iProduct = setup.product || setup.raw_strings.contains(product_index) ? product_index : 0;
+  d.iSerialNumber = setup.serial || setup.raw_strings.contains(serial_index) ? serial_index : 0;
   d.bNumConfigurations = 1;
   return d;
 }
 
-std::optional<Bytes> string_reply(const DeviceSpec& spec, std::uint8_t index) {
-  if (auto raw = spec.raw_strings.find(index); raw != spec.raw_strings.end()) return raw->second;
+std::optional<Bytes> string_reply(const DeviceSpec& setup, std::uint8_t index) {
+  if (auto raw = setup.raw_strings.find(index); raw != setup.raw_strings.end()) return raw->second;
   if (index == 0) return string_descriptor({0x09, 0x04});  // English (United States)
-  if (index == product_index && spec.product) return string_descriptor(utf16le(*spec.product));
-  if (index == serial_index && spec.serial) return string_descriptor(utf16le(*spec.serial));
+  if (index == product_index && setup.product) return string_descriptor(utf16le(*setup.product));
+  if (index == serial_index && setup.serial) return string_descriptor(utf16le(*setup.serial));
   return std::nullopt;
 }
 

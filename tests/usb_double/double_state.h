@@ -15,7 +15,7 @@ namespace tavik::usb_double::detail {
 
 struct PluggedDevice {
   DeviceId id;
-  DeviceSpec spec;
+  DeviceSpec setup;
   TransferFaults faults;
   bool present = true;
 };
@@ -67,9 +67,9 @@ struct State {
 State& state();
 
 // Descriptor bytes of a plugged device.
-libusb_device_descriptor device_descriptor(const DeviceSpec& spec);
+libusb_device_descriptor device_descriptor(const DeviceSpec& setup);
 // The reply to GET_DESCRIPTOR for string `index`; none when the device has no such string.
-std::optional<Bytes> string_reply(const DeviceSpec& spec, std::uint8_t index);
+std::optional<Bytes> string_reply(const DeviceSpec& setup, std::uint8_t index);
 
 }  // namespace tavik::usb_double::detail
 

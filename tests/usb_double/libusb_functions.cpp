@@ -56,7 +56,7 @@ int bulk_out(const std::shared_ptr<PluggedDevice>& device, const tavik::usb_doub
   if (faults.writes_time_out) return wait_out(device, timeout_ms);
   std::size_t n = static_cast<std::size_t>(length);
   if (faults.max_bytes != 0) n = std::min(n, faults.max_bytes);
-  if (device->spec.link) device->spec.link->write({data, n});
+  if (device->setup.link) device->setup.link->write({data, n});
   *moved = static_cast<int>(n);
   return n < static_cast<std::size_t>(length) ? faults.cut_status : 0;
 }
@@ -75,11 +75,11 @@ int bulk_in(const std::shared_ptr<PluggedDevice>& device, const tavik::usb_doubl
     if (now >= deadline) return LIBUSB_ERROR_TIMEOUT;
     const auto slice = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::min<Clock::duration>(wait_slice, deadline - now));
-    if (!device->spec.link) {
+    if (!device->setup.link) {
       std::this_thread::sleep_for(slice);
       continue;
     }
-    auto got = device->spec.link->read(limit, std::max(slice, std::chrono::milliseconds(1)));
+    auto got = device->setup.link->read(limit, std::max(slice, std::chrono::milliseconds(1)));
     if (!got) {
       // A device that closed its end stays silent, as a USB device would.
       if (got.error() == tavik::usb_double::BulkLink::End::Closed) std::this_thread::sleep_for(slice);
@@ -189,14 +189,14 @@ int LIBUSB_CALL libusb_get_device_descriptor(libusb_device* device, libusb_devic
     s.misuse("libusb_get_device_descriptor on a freed device");
     return LIBUSB_ERROR_INVALID_PARAM;
   }
-  if (device->plugged->spec.descriptor_error != 0) return device->plugged->spec.descriptor_error;
-  *descriptor = tavik::usb_double::detail::device_descriptor(device->plugged->spec);
+  if (device->plugged->setup.descriptor_error != 0) return device->plugged->setup.descriptor_error;
+  *descriptor = tavik::usb_double::detail::device_descriptor(device->plugged->setup);
   return 0;
 }
 
-uint8_t LIBUSB_CALL libusb_get_bus_number(libusb_device* device) { return device->plugged->spec.bus; }
-uint8_t LIBUSB_CALL libusb_get_port_number(libusb_device* device) { return device->plugged->spec.port; }
-uint8_t LIBUSB_CALL libusb_get_device_address(libusb_device* device) { return device->plugged->spec.address; }
+uint8_t LIBUSB_CALL libusb_get_bus_number(libusb_device* device) { return device->plugged->setup.bus; }
+uint8_t LIBUSB_CALL libusb_get_port_number(libusb_device* device) { return device->plugged->setup.port; }
+uint8_t LIBUSB_CALL libusb_get_device_address(libusb_device* device) { return device->plugged->setup.address; }
 
 int LIBUSB_CALL libusb_open(libusb_device* device, libusb_device_handle** handle) {
   auto& s = state();
@@ -206,7 +206,7 @@ int LIBUSB_CALL libusb_open(libusb_device* device, libusb_device_handle** handle
     return LIBUSB_ERROR_INVALID_PARAM;
   }
   if (!device->plugged->present) return LIBUSB_ERROR_NO_DEVICE;
-  if (device->plugged->spec.open_error != 0) return device->plugged->spec.open_error;
+  if (device->plugged->setup.open_error != 0) return device->plugged->setup.open_error;
   ++device->refs;  // libusb holds the device while a handle is open
   *handle = new libusb_device_handle{device, {}};
   s.handles.insert(*handle);
@@ -235,7 +235,7 @@ int LIBUSB_CALL libusb_set_auto_detach_kernel_driver(libusb_device_handle* handl
   std::lock_guard lock(s.lock);
   if (!valid_handle_locked(handle, "libusb_set_auto_detach_kernel_driver")) return LIBUSB_ERROR_INVALID_PARAM;
   if (enable != 1) s.misuse("auto detach asked with " + std::to_string(enable));
-  return handle->device->plugged->spec.auto_detach_error;
+  return handle->device->plugged->setup.auto_detach_error;
 }
 
 int LIBUSB_CALL libusb_claim_interface(libusb_device_handle* handle, int interface_number) {
@@ -244,7 +244,7 @@ int LIBUSB_CALL libusb_claim_interface(libusb_device_handle* handle, int interfa
   if (!valid_handle_locked(handle, "libusb_claim_interface")) return LIBUSB_ERROR_INVALID_PARAM;
   const auto& plugged = handle->device->plugged;
   if (!plugged->present) return LIBUSB_ERROR_NO_DEVICE;
-  if (plugged->spec.claim_error != 0) return plugged->spec.claim_error;
+  if (plugged->setup.claim_error != 0) return plugged->setup.claim_error;
   // Another handle, of any context, holding the interface keeps it busy.
   for (const auto* other : s.handles) {
     if (other != handle && other->device->plugged == plugged && other->claimed.contains(interface_number)) {
@@ -280,11 +280,11 @@ int LIBUSB_CALL libusb_control_transfer(libusb_device_handle* handle, uint8_t re
     s.controls.push_back({device->id, request_type, request, value, index, length, timeout});
     if (!device->present) return LIBUSB_ERROR_NO_DEVICE;
   }
-  if (device->spec.strings_time_out) return wait_out(device, timeout);
+  if (device->setup.strings_time_out) return wait_out(device, timeout);
   const bool string_request = request_type == LIBUSB_ENDPOINT_IN && request == LIBUSB_REQUEST_GET_DESCRIPTOR &&
                               (value >> 8) == LIBUSB_DT_STRING;
   if (!string_request) return LIBUSB_ERROR_PIPE;
-  const auto reply = tavik::usb_double::detail::string_reply(device->spec, static_cast<std::uint8_t>(value & 0xFF));
+  const auto reply = tavik::usb_double::detail::string_reply(device->setup, static_cast<std::uint8_t>(value & 0xFF));
   if (!reply) return LIBUSB_ERROR_PIPE;  // a device stalls a request for a string it lacks
   const std::size_t n = std::min<std::size_t>(reply->size(), length);
   std::memcpy(data, reply->data(), n);
@@ -307,7 +307,7 @@ int LIBUSB_CALL libusb_bulk_transfer(libusb_device_handle* handle, unsigned char
     faults = device->faults;
     if (!device->present) {
       status = LIBUSB_ERROR_NO_DEVICE;
-    } else if (endpoint != (in ? device->spec.in_endpoint : device->spec.out_endpoint)) {
+    } else if (endpoint != (in ? device->setup.in_endpoint : device->setup.out_endpoint)) {
       status = LIBUSB_ERROR_NOT_FOUND;
     } else if (faults.error != 0) {
       status = faults.error;

@@ -52,7 +52,7 @@ struct TransferFaults {
 };
 
 // Plugs a device in after those already present; libusb lists them in this order.
-DeviceId plug(DeviceSpec spec);
+DeviceId plug(DeviceSpec setup);
 // The device is gone: missing from new lists, every call on an open handle
 // answers LIBUSB_ERROR_NO_DEVICE, and a read waiting on it ends with that.
 void unplug(DeviceId id);
