@@ -14,6 +14,7 @@
 #include "mfe/settings/load_settings.h"
 #include "mfe/settings/log_values.h"
 #include "platform/os_info.h"
+#include "platform/unload_state.h"
 
 namespace tavik::mfe {
 
@@ -78,7 +79,10 @@ void library_init() {
 }
 
 void library_release() {
+  // First: the threads' long waits end now, so that the waits below are short.
+  platform::raise_shutdown();
   stop_heartbeat();
+  stop_connection_probes();
   LOG_DEBUG("mfe", "Releasing library resources.");
 }
 

@@ -21,4 +21,16 @@ bool other_threads_are_gone();
 // the library is unmapped. Returns at once where no unload is under way.
 void let_detached_thread_leave();
 
+// Raised first thing by the library's release: the long waits inside the
+// library (a beacon receive, a TCP connect) end promptly once it is up, so
+// that no thread is left running library code that is about to be unmapped.
+// Never lowered again in the library: a new load starts from fresh state.
+void raise_shutdown();
+bool shutting_down();
+
+namespace testing {
+// Lowers the signal again for the next test in the same process.
+void lower_shutdown();
+}  // namespace testing
+
 }  // namespace tavik::platform

@@ -17,6 +17,7 @@
 #include "kovo_base/connection/connection_slot.h"
 #include "kovo_base/connection/modes.h"
 #include "kovo_base/connection/openers.h"
+#include "mfe/heartbeat/connection_probe.h"
 #include "mfe/heartbeat/heartbeat.h"
 #include "mfe/heartbeat/heartbeat_testing.h"
 
@@ -64,6 +65,7 @@ class HeartbeatTest : public ::testing::Test {
   void TearDown() override {
     // Any thread that outlived its stop ends before the log and the device go.
     if (auto left = mfe::heartbeat::stop_heartbeat_thread()) left->wait_for(20s);
+    mfe::heartbeat::wait_for_probes(20s);
     kovo_base::connection::set_opener(kovo_base::connection::HandleKind::Tcp, {});
     kovo_base::connection::drop_connection();
   }

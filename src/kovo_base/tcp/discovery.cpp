@@ -2,7 +2,9 @@
 
 #include "kovo_base/debug_text.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 
 #include <fmt/format.h>
 
@@ -10,19 +12,43 @@
 #include "kovo_base/tcp/network_settings.h"
 #include "mfe/log/log.h"
 #include "platform/sockets.h"
+#include "platform/unload_state.h"
 
 namespace tavik::kovo_base::tcp {
 namespace {
 
 constexpr std::string_view discovery_target = "kovo_base::connection::tcp";
 constexpr std::size_t beacon_buffer_size = 256;
-
+// A beacon receive waits in slices of this length, so that the library's
+// release does not wait for the rest of the beacon time-out (70 s).
+constexpr std::chrono::milliseconds receive_slice{100};
 
 Result<platform::Socket> listen_for_beacons(const NetworkSettings& settings) {
   auto bound = platform::bind_udp({{0, 0, 0, 0}, settings.beacon_port});
   Result<platform::Socket> socket = bound ? Result<platform::Socket>(std::move(*bound))
                                           : Result<platform::Socket>(std::unexpect, ConnectionError::io(bound.error()));
   return log_and_pass_on(std::move(socket), log::Level::Warn, "Failed to listen to UDP broadcast");
+}
+
+bool is_time_out(const IoError& error) { return error.kind == IoKind::WouldBlock || error.kind == IoKind::TimedOut; }
+
+IoError released() { return IoError::custom(IoKind::Interrupted, "library is being released"); }
+
+// One model's turn: a datagram, or the time-out after timeout in all. The
+// socket's receive time-out is already at most one slice.
+platform::IoResult<platform::Datagram> receive_beacon(const platform::Socket& socket, std::span<std::uint8_t> buffer,
+                                                      std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (platform::shutting_down()) return std::unexpected(released());
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return std::unexpected(IoError::custom(IoKind::WouldBlock, "beacon time-out"));
+    if (left < receive_slice) {
+      if (auto set = platform::set_receive_timeout(socket, left); !set) return std::unexpected(set.error());
+    }
+    auto datagram = platform::receive_datagram(socket, buffer);
+    if (datagram || !is_time_out(datagram.error())) return datagram;
+  }
 }
 
 }  // namespace
@@ -48,11 +74,14 @@ Result<std::vector<Opener>> discover_tcp_devices() {
     std::array<std::uint8_t, beacon_buffer_size> buffer{};
     auto socket = listen_for_beacons(settings);
     if (!socket) return std::unexpected(std::move(socket.error()));
-    if (auto set = platform::set_receive_timeout(*socket, settings.beacon_receive_timeout); !set) {
+    const auto slice = std::min(settings.beacon_receive_timeout, receive_slice);
+    if (auto set = platform::set_receive_timeout(*socket, slice); !set) {
       return std::unexpected(ConnectionError::io(set.error()));
     }
     for (const TcpModelRef& model : models) {
-      auto datagram = platform::receive_datagram(*socket, buffer);
+      auto datagram = receive_beacon(*socket, buffer, settings.beacon_receive_timeout);
+      // At release the remaining turns are skipped: what was heard is listed.
+      if (platform::shutting_down()) break;
       // A time-out or a failed receive only uses up this entry's turn; a
       // datagram that did not fit is not a beacon.
       if (!datagram || datagram->truncated) continue;

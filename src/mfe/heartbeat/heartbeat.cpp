@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "kovo_base/connection/modes.h"
+#include "mfe/heartbeat/connection_probe.h"
 #include "mfe/heartbeat/heartbeat_loop.h"
 #include "mfe/heartbeat/heartbeat_testing.h"
 #include "mfe/heartbeat/stop_channel.h"
@@ -19,6 +20,9 @@ namespace {
 
 constexpr std::string_view background_target = "mfe::background";
 constexpr std::string_view thread_name = "HeartBeater";
+// Once the shutdown signal is up a probe ends within a fraction of a second
+// (its waits run in 100 ms slices); this covers that with a wide margin.
+constexpr auto probe_stop_wait_limit = std::chrono::seconds(3);
 
 struct HeartbeatThread {
   HeartbeatThread(std::uint64_t id, StopSender stop, std::shared_ptr<ThreadEnd> end, Clock::duration stop_wait_limit)
@@ -158,6 +162,15 @@ void stop_heartbeat() {
     heartbeat::stop_heartbeat_thread();
   } catch (...) {
     // Runs at unload: nothing may leave it.
+  }
+}
+
+void stop_connection_probes() {
+  try {
+    // At process exit on Windows the system has already ended them.
+    if (platform::other_threads_are_gone()) return;
+    heartbeat::wait_for_probes(heartbeat::probe_stop_wait_limit);
+  } catch (...) {
   }
 }
 

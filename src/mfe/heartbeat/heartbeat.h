@@ -12,4 +12,11 @@ void start_heartbeat();
 // nothing when no thread was ever started.
 void stop_heartbeat();
 
+// The step of library_release after stop_heartbeat: waits a bounded time for
+// the connection probes still running (the heartbeat thread leaves them to
+// end on their own), so that none is left in the library's code once it is
+// unloaded. Expects platform::raise_shutdown() to have been called, which
+// makes their long waits end promptly and stops new ones from starting.
+void stop_connection_probes();
+
 }  // namespace tavik::mfe

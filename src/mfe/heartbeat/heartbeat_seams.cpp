@@ -1,6 +1,7 @@
 #include "mfe/heartbeat/heartbeat_seams.h"
 
 #include "mfe/heartbeat/heartbeat_pdv.h"
+#include "platform/library_thread.h"
 
 namespace tavik::mfe::heartbeat {
 
@@ -14,7 +15,15 @@ HeartbeatSeams HeartbeatSeams::real() {
   return HeartbeatSeams{
       .now = [] { return Clock::now(); },
       .sleep = [](Clock::duration d) { std::this_thread::sleep_for(d); },
-      .start_thread = [](ThreadRole, std::function<void()> body) { return std::thread(std::move(body)); },
+      // A probe may outlive a release that gave up on it: where the platform
+      // can, it keeps the library mapped until it has ended. The heartbeat
+      // thread must not, or a host's unload would never reach the release
+      // that stops it.
+      .start_thread =
+          [](ThreadRole role, std::function<void()> body) {
+            if (role == ThreadRole::Probe) return platform::start_library_thread(std::move(body));
+            return std::thread(std::move(body));
+          },
       .send_heartbeat = [] { return mfe::send_heartbeat_pdv(); },
       .stop_wait_limit = default_stop_wait_limit,
   };

@@ -8,10 +8,13 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include <fmt/format.h>
+
+#include "platform/unload_state.h"
 
 namespace tavik::platform {
 
@@ -89,18 +92,24 @@ IoResult<void> set_blocking(const Socket& socket, bool blocking) {
   return {};
 }
 
+// A connect waits in slices of this length, so that the library's release
+// does not wait for the rest of the connect time-out.
+constexpr std::chrono::milliseconds connect_slice{100};
+
 // Waits until a non-blocking connect has finished, at most until deadline.
 IoResult<void> finish_connect(const Socket& socket, std::chrono::steady_clock::time_point deadline) {
   for (;;) {
+    if (shutting_down()) return std::unexpected(IoError::custom(IoKind::Interrupted, "library is being released"));
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return std::unexpected(IoError::custom(IoKind::TimedOut, "connection timed out"));
+    const auto slice = std::min(left, connect_slice);
     pollfd waiting{socket.native(), POLLOUT, 0};
-    const int ready = ::poll(&waiting, 1, static_cast<int>(left.count()));
+    const int ready = ::poll(&waiting, 1, static_cast<int>(slice.count()));
     if (ready < 0) {
       if (errno == EINTR) continue;
       return std::unexpected(last_error());
     }
-    if (ready == 0) continue;  // the deadline check above ends the wait
+    if (ready == 0) continue;  // a slice has passed: the checks above decide
     int failure = 0;
     socklen_t length = sizeof failure;
     if (::getsockopt(socket.native(), SOL_SOCKET, SO_ERROR, &failure, &length) != 0) {

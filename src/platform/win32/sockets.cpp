@@ -3,11 +3,13 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
 #include <fmt/format.h>
 
+#include "platform/unload_state.h"
 #include "platform/win32/windows_error.h"
 #include "platform/win32/winsock_startup.h"
 
@@ -99,15 +101,21 @@ IoResult<void> set_blocking(const Socket& socket, bool blocking) {
   return {};
 }
 
+// A connect waits in slices of this length, so that the library's release
+// does not wait for the rest of the connect time-out.
+constexpr std::chrono::milliseconds connect_slice{100};
+
 // Waits until a non-blocking connect has finished, at most until deadline.
 IoResult<void> finish_connect(const Socket& socket, std::chrono::steady_clock::time_point deadline) {
   for (;;) {
+    if (shutting_down()) return std::unexpected(IoError::custom(IoKind::Interrupted, "library is being released"));
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return std::unexpected(IoError::custom(IoKind::TimedOut, "connection timed out"));
+    const auto slice = std::min(left, connect_slice);
     WSAPOLLFD waiting{raw(socket), POLLWRNORM, 0};
-    const int ready = ::WSAPoll(&waiting, 1, static_cast<INT>(left.count()));
+    const int ready = ::WSAPoll(&waiting, 1, static_cast<INT>(slice.count()));
     if (ready == SOCKET_ERROR) return std::unexpected(last_error());
-    if (ready == 0) continue;  // the deadline check above ends the wait
+    if (ready == 0) continue;  // a slice has passed: the checks above decide
     int failure = 0;
     int length = sizeof failure;
     if (::getsockopt(raw(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&failure), &length) != 0) {

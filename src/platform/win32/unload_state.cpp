@@ -19,6 +19,8 @@ std::atomic<win32::UnloadKind> unload_kind{win32::UnloadKind::None};
 // outside our code.
 constexpr DWORD leave_grace_ms = 50;
 
+std::atomic<bool> shutdown_raised{false};
+
 }  // namespace
 
 namespace win32 {
@@ -32,5 +34,11 @@ bool other_threads_are_gone() { return unload_kind.load() == win32::UnloadKind::
 void let_detached_thread_leave() {
   if (joining_threads_would_block()) Sleep(leave_grace_ms);
 }
+
+void raise_shutdown() { shutdown_raised.store(true); }
+
+bool shutting_down() { return shutdown_raised.load(); }
+
+void testing::lower_shutdown() { shutdown_raised.store(false); }
 
 }  // namespace tavik::platform
