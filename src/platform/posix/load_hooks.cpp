@@ -2,14 +2,26 @@
 // core do not start the library behind their back.
 #include "platform/load_hooks.h"
 
-#include <cstdlib>
+extern "C" {
+// The C++ runtime's exit-routine list, keyed by the shared object that
+// registers: glibc runs a key's routines when that object is unloaded, or at
+// exit if it is still loaded then.
+int __cxa_atexit(void (*routine)(void*), void* argument, void* dso_handle);
+extern void* __dso_handle;
+}
 
 namespace tavik::platform {
 
+namespace {
+void run_routine(void* routine) { reinterpret_cast<void (*)()>(routine)(); }
+}  // namespace
+
 void register_exit_routine(void (*routine)()) {
-  // Inside a shared object glibc ties atexit routines to that object, so they
-  // run at dlclose as well as at process exit.
-  std::atexit(routine);
+  // Keyed by this library explicitly rather than through atexit(): a runtime
+  // that intercepts atexit (ThreadSanitizer does) would otherwise tie the
+  // routine to the program, and call it at exit after a dlclose had already
+  // removed its code.
+  __cxa_atexit(run_routine, reinterpret_cast<void*>(routine), &__dso_handle);
 }
 
 }  // namespace tavik::platform
