@@ -19,10 +19,7 @@
 //
 // Output: one line per figure, "name value unit baseline ratio goal verdict".
 #include <dlfcn.h>
-#include <net/if.h>
 #include <netinet/in.h>
-#include <sched.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -45,6 +42,7 @@
 #include <openssl/x509.h>
 
 #include "codec/frame.h"
+#include "private_network.h"
 #include "simulator/platform/socket.h"
 #include "simulator/simulator.h"
 
@@ -65,23 +63,9 @@ constexpr double continuous_goal_ms = 0.5;
 
 // ---- where the module lives ----
 
-bool bring_loopback_up() {
-  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-  if (fd < 0) return false;
-  ifreq request{};
-  std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
-  bool ok = ::ioctl(fd, SIOCGIFFLAGS, &request) == 0;
-  if (ok) {
-    request.ifr_flags |= IFF_UP | IFF_RUNNING;
-    ok = ::ioctl(fd, SIOCSIFFLAGS, &request) == 0;
-  }
-  ::close(fd);
-  return ok;
-}
-
 // The module's address: 127.0.0.2 in a private namespace, else the host's loopback.
 std::string enter_network() {
-  if (::geteuid() == 0 && ::unshare(CLONE_NEWNET) == 0 && bring_loopback_up()) return "127.0.0.2";
+  if (tavik::testing::enter_private_network()) return "127.0.0.2";
   std::fprintf(stderr, "# not root: using 127.0.0.1:9014 of this machine\n");
   return "127.0.0.1";
 }

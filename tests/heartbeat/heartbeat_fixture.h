@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -51,6 +52,33 @@ bool eventually(Pred pred, std::chrono::milliseconds limit = 20s) {
   }
   return true;
 }
+
+// Holds whoever calls wait() until open() is called.
+class Gate {
+ public:
+  void wait() {
+    std::unique_lock lock(lock_);
+    ++waiting_;
+    changed_.wait(lock, [this] { return open_; });
+  }
+  void open() {
+    {
+      std::lock_guard lock(lock_);
+      open_ = true;
+    }
+    changed_.notify_all();
+  }
+  bool someone_waiting() {
+    std::lock_guard lock(lock_);
+    return waiting_ > 0;
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable changed_;
+  bool open_ = false;
+  int waiting_ = 0;
+};
 
 inline double seconds_between(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double>(b - a).count();

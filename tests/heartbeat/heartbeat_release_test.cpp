@@ -10,33 +10,6 @@
 namespace tavik::testing {
 namespace {
 
-// Holds whoever calls wait() until open() is called.
-class Gate {
- public:
-  void wait() {
-    std::unique_lock lock(lock_);
-    ++waiting_;
-    changed_.wait(lock, [this] { return open_; });
-  }
-  void open() {
-    {
-      std::lock_guard lock(lock_);
-      open_ = true;
-    }
-    changed_.notify_all();
-  }
-  bool someone_waiting() {
-    std::lock_guard lock(lock_);
-    return waiting_ > 0;
-  }
-
- private:
-  std::mutex lock_;
-  std::condition_variable changed_;
-  bool open_ = false;
-  int waiting_ = 0;
-};
-
 class ProbeRelease : public HeartbeatTest {
  protected:
   void TearDown() override {

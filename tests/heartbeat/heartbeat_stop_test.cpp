@@ -7,33 +7,6 @@
 namespace tavik::testing {
 namespace {
 
-// Holds whoever calls wait() until open() is called.
-class Gate {
- public:
-  void wait() {
-    std::unique_lock lock(lock_);
-    ++waiting_;
-    opened_cv_.wait(lock, [this] { return open_; });
-  }
-  void open() {
-    {
-      std::lock_guard lock(lock_);
-      open_ = true;
-    }
-    opened_cv_.notify_all();
-  }
-  bool someone_waiting() {
-    std::lock_guard lock(lock_);
-    return waiting_ > 0;
-  }
-
- private:
-  std::mutex lock_;
-  std::condition_variable opened_cv_;
-  bool open_ = false;
-  int waiting_ = 0;
-};
-
 TEST_F(HeartbeatTest, StopWithoutThreadLogsNothing) {
   const std::string before = log_.text();
   EXPECT_EQ(mfe::heartbeat::stop_heartbeat_thread(), nullptr);

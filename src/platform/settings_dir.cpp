@@ -1,3 +1,5 @@
+// The fixed settings directory: C:/tavik on Windows, /etc/tavik elsewhere,
+// unless the build names another one.
 #include "platform/settings_dir.h"
 
 #include <mutex>
@@ -9,8 +11,10 @@ namespace {
 
 #ifdef TAVIK_SETTINGS_DIR
 constexpr const char* kBuiltInDirectory = TAVIK_SETTINGS_DIR;
-#else
+#elif defined(_WIN32)
 constexpr const char* kBuiltInDirectory = "C:/tavik";
+#else
+constexpr const char* kBuiltInDirectory = "/etc/tavik";
 #endif
 
 struct DirectoryOverride {
