@@ -21,26 +21,6 @@ namespace tavik::platform {
 using kovo_base::IoError;
 using kovo_base::IoKind;
 
-std::string SocketAddressV4::ip_text() const { return fmt::format("{}.{}.{}.{}", ip[0], ip[1], ip[2], ip[3]); }
-
-std::string SocketAddressV4::text() const { return fmt::format("{}:{}", ip_text(), port); }
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-  if (this != &other) {
-    close();
-    native_ = other.release();
-  }
-  return *this;
-}
-
-Socket::~Socket() { close(); }
-
-int Socket::release() {
-  const int native = native_;
-  native_ = -1;
-  return native;
-}
-
 void Socket::close() {
   if (native_ >= 0) ::close(native_);
   native_ = -1;
