@@ -1,16 +1,6 @@
 # Compares the dynamic symbols the library defines with the functions the
 # public header declares; any extra or missing name fails.
-file(STRINGS ${HEADER} lines REGEX "TAVIK_API .* TAVIK_CALL [A-Za-z_]+\\(")
-set(declared "")
-foreach(line IN LISTS lines)
-  string(REGEX MATCH "TAVIK_CALL ([A-Za-z_]+)\\(" _ "${line}")
-  list(APPEND declared ${CMAKE_MATCH_1})
-endforeach()
-list(SORT declared)
-list(LENGTH declared count)
-if(NOT count EQUAL 36)
-  message(FATAL_ERROR "the header declares ${count} exports, expected 36")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/DeclaredExports.cmake)
 
 execute_process(COMMAND nm -D --defined-only ${LIBRARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)

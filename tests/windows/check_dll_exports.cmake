@@ -2,17 +2,7 @@ cmake_minimum_required(VERSION 3.25)
 # Reads taviksat.dll's export and import tables with objdump -p: it must
 # export exactly the 36 names the public header declares, undecorated, and
 # import nothing but Windows system DLLs (everything else is linked in).
-file(STRINGS ${HEADER} lines REGEX "TAVIK_API .* TAVIK_CALL [A-Za-z_]+\\(")
-set(declared "")
-foreach(line IN LISTS lines)
-  string(REGEX MATCH "TAVIK_CALL ([A-Za-z_]+)\\(" _ "${line}")
-  list(APPEND declared ${CMAKE_MATCH_1})
-endforeach()
-list(SORT declared)
-list(LENGTH declared count)
-if(NOT count EQUAL 36)
-  message(FATAL_ERROR "the header declares ${count} exports, expected 36")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/DeclaredExports.cmake)
 
 execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
