@@ -70,18 +70,6 @@ std::string parent_directory(std::string_view path) {
   return std::string(parent);
 }
 
-AppendFile::~AppendFile() { close(); }
-
-AppendFile::AppendFile(AppendFile&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
-
-AppendFile& AppendFile::operator=(AppendFile&& other) noexcept {
-  if (this != &other) {
-    close();
-    descriptor_ = std::exchange(other.descriptor_, -1);
-  }
-  return *this;
-}
-
 AppendFile AppendFile::open(const std::string& path) {
   const auto wide = win32::to_wide(path);
   if (!wide) return AppendFile();
