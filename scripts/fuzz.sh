@@ -16,6 +16,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${FUZZ_BUILD_DIR:-build/fuzz}"
 [[ "$build" = /* ]] || build="$root/$build"
 jobs="${FUZZ_JOBS:-1}"
+source "$root/scripts/lib/tally.sh"
 all_targets=(sat_frame_fuzzer mfe_frame_fuzzer round_trip_fuzzer beacon_fuzzer ipv4_fuzzer
              usb_string_fuzzer ini_fuzzer json_round_trip_fuzzer)
 if (($# > 0)); then targets=("$@"); else targets=("${all_targets[@]}"); fi
@@ -40,10 +41,18 @@ run_target() {
   if ! "$build/fuzz/$target" "${options[@]}" "$corpus" "$root/fuzz/corpus/$target" 2> "$log"; then
     tail -n 60 "$log"
     echo "fuzz.sh: $target found a problem; see $artifacts" >&2
+    tally failed 1 "$target"
     return 1
   fi
   local executions
   executions="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")"
+  # A target that made no executions has tested nothing.
+  if [[ -z "$executions" || "$executions" == 0 ]]; then
+    echo "fuzz.sh: $target made no executions; see $log" >&2
+    tally failed 1 "$target (no executions)"
+    return 1
+  fi
+  tally passed 1 "$target"
   echo "== $target: ${executions:-?} executions in $((SECONDS - started))s," \
        "$(sed -n 's/^stat::new_units_added: *//p' "$log") new units, no findings"
 }

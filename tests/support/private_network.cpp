@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace tavik::testing {
@@ -36,5 +37,10 @@ bool enter_private_network() {
 }
 
 bool in_private_network() { return entered; }
+
+bool skipping_is_failure() {
+  const char* ci = std::getenv("CI");
+  return ci != nullptr && *ci != '\0';
+}
 
 }  // namespace tavik::testing

@@ -1,6 +1,7 @@
 // main() for test binaries that bind the fixed module ports: it moves the
 // process into its own network namespace first. Where that is not permitted
-// the tests that need it skip themselves (see TAVIK_REQUIRE_PRIVATE_NETWORK).
+// the tests that need it skip themselves, or fail under CI (see
+// TAVIK_REQUIRE_PRIVATE_NETWORK).
 #include <gtest/gtest.h>
 
 #include "private_network.h"
