@@ -1,6 +1,5 @@
 #include "call_mix.h"
 
-#include <charconv>
 #include <cstdlib>
 #include <functional>
 
@@ -42,17 +41,12 @@ Outcome classify_sat_result(std::int32_t session, std::string_view text) {
   return text.starts_with(session_text(session) + "|") ? Outcome::Answer : Outcome::Mismatch;
 }
 
-Outcome classify_mfe_result(std::int32_t session, std::string_view text) {
+Outcome classify_mfe_result(std::int32_t session, std::string_view success_code, std::string_view text) {
   if (text == kTimeout || is_device_not_found(session, text)) return Outcome::ErrorText;
-  if (text.starts_with(session_text(session) + "|")) return Outcome::Answer;
-  // An answer without a session number is accepted and rendered without
-  // one; an answer whose first element is another number is not ours.
-  const std::string_view first = text.substr(0, text.find('|'));
-  std::int32_t number = 0;
-  const auto digits = first.starts_with('+') ? first.substr(1) : first;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
-  const bool numeric = !digits.empty() && error == std::errc{} && end == digits.data() + digits.size();
-  return numeric || text.empty() ? Outcome::Mismatch : Outcome::Answer;
+  // The module answers every message the soak sends with its session number
+  // and the message's success code; anything else is not its answer.
+  return text.starts_with(fmt::format("{}|{}|", session_text(session), success_code)) ? Outcome::Answer
+                                                                                      : Outcome::Mismatch;
 }
 
 namespace {
@@ -72,9 +66,9 @@ CallResult sat(std::string_view name, std::int32_t session, const char* text) {
   return {name, outcome, {}, {}, std::move(copy)};
 }
 
-CallResult mfe(std::string_view name, std::int32_t session, const char* text) {
+CallResult mfe(std::string_view name, std::int32_t session, std::string_view success_code, const char* text) {
   std::string copy = copy_text(text);
-  const Outcome outcome = classify_mfe_result(session, copy);
+  const Outcome outcome = classify_mfe_result(session, success_code, copy);
   return {name, outcome, {}, {}, std::move(copy)};
 }
 
@@ -115,15 +109,16 @@ const std::vector<CallKind>& call_kinds() {
        }},
       {"ConsultarStatusOperacionalMFE", seconds(20),
        [](const Exports& e, std::int32_t s) {
-         return mfe("ConsultarStatusOperacionalMFE", s, e.consultar_status_operacional_mfe(s, "status"));
+         return mfe("ConsultarStatusOperacionalMFE", s, "10000", e.consultar_status_operacional_mfe(s, "status"));
        }},
       {"ConfigurarInterfaceDeRedeMFE", seconds(20),
        [](const Exports& e, std::int32_t s) {
-         return mfe("ConfigurarInterfaceDeRedeMFE", s, e.configurar_interface_de_rede_mfe(s, "rede", "<config/>"));
+         return mfe("ConfigurarInterfaceDeRedeMFE", s, "12000",
+                    e.configurar_interface_de_rede_mfe(s, "rede", "<config/>"));
        }},
       {"InformarProducaoMFE", seconds(40),
        [](const Exports& e, std::int32_t s) {
-         return mfe("InformarProducaoMFE", s, e.informar_producao_mfe(s, "a", "b", "c"));
+         return mfe("InformarProducaoMFE", s, "20000", e.informar_producao_mfe(s, "a", "b", "c"));
        }},
       {"EnviarStatusAC", Clock::duration::zero(),
        [](const Exports& e, std::int32_t s) {
@@ -186,6 +181,9 @@ CallResult make_random_call(const Exports& exports, std::mt19937& random, unsign
   const auto started = Clock::now();
   CallResult result = kind.call(exports, session);
   result.took = Clock::now() - started;
+  result.started = started;
+  result.session = session;
+  result.exchange = kind.read_timeout != Clock::duration::zero();
   result.allowed = kind.read_timeout + (callers + 1) * kExchangeAllowance;
   if (kind.takes_session && (session < 1000 || session > 999999)) result.outcome = Outcome::Mismatch;
   return result;

@@ -22,11 +22,16 @@ struct CallResult {
   std::chrono::steady_clock::duration took{};
   std::chrono::steady_clock::duration allowed{};
   std::string text;  // copied at once: the library recycles its result texts
+  bool exchange = false;  // whether the call makes a device exchange
+  std::int32_t session = 0;
+  std::chrono::steady_clock::time_point started{};
 };
 
-// Which result texts a call with session `session` may return.
+// Which result texts a call with session `session` may return. An MFE
+// answer of the simulated module carries the session number and the code
+// `success_code` of the message.
 Outcome classify_sat_result(std::int32_t session, std::string_view text);
-Outcome classify_mfe_result(std::int32_t session, std::string_view text);
+Outcome classify_mfe_result(std::int32_t session, std::string_view success_code, std::string_view text);
 
 // callers: how many threads make calls at once (the heartbeat comes on top).
 CallResult make_random_call(const Exports& exports, std::mt19937& random, unsigned callers);

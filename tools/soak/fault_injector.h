@@ -1,6 +1,7 @@
 #pragma once
 // Several simulated modules on 127.0.0.2, 127.0.0.3, ..., beaconing to the
-// library, and a thread that keeps giving them random one-shot faults.
+// library, and a thread that keeps giving them random one-shot faults (from
+// soak_faults.h), each noted in the ledger when a simulator acts on it.
 #include <atomic>
 #include <cstdint>
 #include <expected>
@@ -10,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "fault_ledger.h"
 #include "simulator/simulator.h"
 
 namespace tavik::soak {
@@ -21,15 +23,17 @@ struct ModuleAddress {
 
 class FaultInjector {
  public:
+  // simulator_log: a file that gets every simulator's log lines; empty: none.
   static std::expected<std::unique_ptr<FaultInjector>, std::string> start(unsigned simulators, unsigned fault_percent,
-                                                                          std::uint32_t seed);
+                                                                          std::uint32_t seed,
+                                                                          const std::string& simulator_log);
   ~FaultInjector();
   FaultInjector(const FaultInjector&) = delete;
   FaultInjector& operator=(const FaultInjector&) = delete;
 
   const std::vector<ModuleAddress>& modules() const { return modules_; }
-  // Faults the simulators reported acting, by their log lines.
-  std::uint64_t faults_injected() const { return faults_->load(); }
+  // The faults the simulators reported acting, by their log lines.
+  FaultLedger& ledger() const { return *ledger_; }
   void stop();
 
  private:
@@ -38,7 +42,7 @@ class FaultInjector {
 
   unsigned fault_percent_;
   std::mt19937 random_;
-  std::shared_ptr<std::atomic<std::uint64_t>> faults_ = std::make_shared<std::atomic<std::uint64_t>>(0);
+  std::shared_ptr<FaultLedger> ledger_ = std::make_shared<FaultLedger>();
   std::vector<std::unique_ptr<simulator::Simulator>> simulators_;
   std::vector<ModuleAddress> modules_;
   std::atomic<bool> stopping_{false};

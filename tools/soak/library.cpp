@@ -53,6 +53,8 @@ Library* Library::load(const std::string& path, std::string& error) {
   return library;
 }
 
-Library::~Library() { ::dlclose(handle_); }
+Library::~Library() {
+  if (!keep_loaded_) ::dlclose(handle_);
+}
 
 }  // namespace tavik::soak

@@ -37,15 +37,18 @@ class Library {
  public:
   // Loads the library and resolves every export; the error text otherwise.
   static Library* load(const std::string& path, std::string& error);
-  ~Library();  // unloads: the library stops its heartbeat and releases
+  ~Library();  // unloads (unless kept): the library stops its heartbeat and releases
   Library(const Library&) = delete;
   Library& operator=(const Library&) = delete;
 
   const Exports& exports() const { return exports_; }
+  // Leaves the library loaded when this object goes: it stays until exit.
+  void keep_loaded() { keep_loaded_ = true; }
 
  private:
   explicit Library(void* handle) : handle_(handle) {}
   void* handle_;
+  bool keep_loaded_ = false;
   Exports exports_;
 };
 

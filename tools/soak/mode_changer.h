@@ -15,7 +15,8 @@ namespace tavik::soak {
 
 class ModeChanger {
  public:
-  ModeChanger(const Exports& exports, std::vector<ModuleAddress> modules, std::uint32_t seed);
+  // How each filter lets the library reach a module goes to the ledger.
+  ModeChanger(const Exports& exports, std::vector<ModuleAddress> modules, FaultLedger& ledger, std::uint32_t seed);
   ~ModeChanger();
   ModeChanger(const ModeChanger&) = delete;
   ModeChanger& operator=(const ModeChanger&) = delete;
@@ -29,6 +30,7 @@ class ModeChanger {
 
   const Exports& exports_;
   std::vector<ModuleAddress> modules_;
+  FaultLedger& ledger_;
   std::mt19937 random_;
   std::atomic<std::uint64_t> changes_{0};
   std::atomic<bool> stopping_{false};

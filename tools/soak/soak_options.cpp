@@ -11,7 +11,7 @@ namespace {
 void print_usage() {
   std::fprintf(stderr,
                "usage: tavik-soak [--calls N] [--threads N] [--simulators N] [--warmup N] [--seed N]\n"
-               "                  [--faults PERCENT] [--library PATH] [--log FILE] [--long]\n"
+               "                  [--faults PERCENT] [--min-answered PERCENT] [--library PATH] [--log FILE] [--long]\n"
                "  --long   100000 calls: the memory-growth run (about 20 minutes on 4 threads)\n");
 }
 
@@ -57,6 +57,8 @@ std::optional<SoakOptions> parse_soak_options(int argc, char** argv) {
       options.seed = static_cast<std::uint32_t>(number);
     } else if (flag == "--faults" && numeric && number <= 100) {
       options.fault_percent = static_cast<unsigned>(number);
+    } else if (flag == "--min-answered" && numeric && number <= 100) {
+      options.minimum_answered_percent = static_cast<unsigned>(number);
     } else {
       print_usage();
       return std::nullopt;
