@@ -47,9 +47,16 @@ TEST(WaitTime, HugeIntervalsDoNotOverflow) {
   EXPECT_EQ(interval_of(60), std::chrono::seconds(60));
   EXPECT_EQ(interval_of(std::numeric_limits<std::uint64_t>::max()), Clock::duration::max());
   EXPECT_EQ(interval_of(10'000'000'000ULL), Clock::duration::max());
-  // A moment minus the head start never passes such an interval.
+  // The loop beats again once "now - last > interval", last being a beat
+  // minus the 5 s head start: such an interval is never passed, not even at
+  // the latest moment the clock can show, while the largest countable one
+  // still is.
   const auto last = Clock::now() - std::chrono::seconds(5);
-  EXPECT_FALSE(Clock::now() - last > interval_of(std::numeric_limits<std::uint64_t>::max()));
+  EXPECT_FALSE(Clock::time_point::max() - last > interval_of(std::numeric_limits<std::uint64_t>::max()));
+  const auto countable = std::chrono::duration_cast<std::chrono::seconds>(Clock::duration::max()).count();
+  const auto largest = interval_of(static_cast<std::uint64_t>(countable) - 1);
+  EXPECT_LT(largest, Clock::duration::max());
+  EXPECT_TRUE(Clock::time_point::max() - Clock::time_point{} > largest);
 }
 
 }  // namespace

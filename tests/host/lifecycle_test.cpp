@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 struct Scenario {
   std::string settings_file;               // written to the current directory when not empty
   std::vector<std::pair<std::string, std::string>> environment;
-  bool call_broadcast = false;             // HabilitarRedeBroadcast before unloading
+  int broadcast_calls = 0;                 // how often HabilitarRedeBroadcast is called before unloading
   int consult_session = 0;                 // ConsultarSAT with this number when not 0
 };
 
@@ -51,9 +51,8 @@ class Lifecycle : public ::testing::Test {
       for (const auto& [name, value] : scenario.environment) ::setenv(name.c_str(), value.c_str(), 1);
       void* library = ::dlopen(TAVIK_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
       if (library == nullptr) _exit(4);
-      if (scenario.call_broadcast) {
-        reinterpret_cast<void (*)()>(::dlsym(library, "HabilitarRedeBroadcast"))();
-      }
+      const auto broadcast = reinterpret_cast<void (*)()>(::dlsym(library, "HabilitarRedeBroadcast"));
+      for (int i = 0; i < scenario.broadcast_calls; ++i) broadcast();
       if (scenario.consult_session != 0) {
         const char* answer =
             reinterpret_cast<const char* (*)(int)>(::dlsym(library, "ConsultarSAT"))(scenario.consult_session);
@@ -183,8 +182,9 @@ TEST_F(Lifecycle, NetworkMethodStartsTheHeartbeatAndUnloadStopsIt) {
 }
 
 TEST_F(Lifecycle, BroadcastTwiceStartsOneThread) {
-  const auto lines = messages(run({"", {{"LOG_LEVEL_MFE", "trace"}, {"LOG_FILE_MFE", log_path()}}, true}));
+  const auto lines = messages(run({"", {{"LOG_LEVEL_MFE", "trace"}, {"LOG_FILE_MFE", log_path()}}, 2}));
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "[TRACE] mfe::background: Starting HeartBeater thread"), 1);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "[TRACE] mfe::background: Clean closed HeartBeater thread"), 1);
 }
 
 }  // namespace
