@@ -95,7 +95,11 @@ void BM_Inflate(benchmark::State& state) {
   std::string out(s.text.size(), '\0');
   for (auto _ : state) {
     uLongf size = out.size();
-    uncompress(reinterpret_cast<Bytef*>(out.data()), &size, s.stream.data(), s.stream.size());
+    if (uncompress(reinterpret_cast<Bytef*>(out.data()), &size, s.stream.data(), s.stream.size()) != Z_OK ||
+        size != s.text.size()) {
+      state.SkipWithError("the stream did not inflate");
+      break;
+    }
     benchmark::DoNotOptimize(out.data());
   }
   count_bytes(state, s.text.size());
@@ -105,7 +109,16 @@ void BM_DecodePlain(benchmark::State& state) {
   const auto& s = sample(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state) {
     const auto parsed = sat::parse_frame_header(s.plain_frame);
+    // A decode that fails fast must not pass for a fast one.
+    if (!parsed) {
+      state.SkipWithError("the header did not parse");
+      break;
+    }
     auto body = sat::decode_frame_body(parsed->header, parsed->rest);
+    if (!body || body->fields.contents.size() != s.body.fields.contents.size()) {
+      state.SkipWithError("the frame did not decode to its body");
+      break;
+    }
     benchmark::DoNotOptimize(body);
   }
   count_bytes(state, s.text.size());
@@ -115,7 +128,16 @@ void BM_DecodeCompressed(benchmark::State& state) {
   const auto& s = sample(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state) {
     const auto parsed = sat::parse_frame_header(s.compressed_frame);
+    // A decode that fails fast must not pass for a fast one.
+    if (!parsed) {
+      state.SkipWithError("the header did not parse");
+      break;
+    }
     auto body = sat::decode_frame_body(parsed->header, parsed->rest);
+    if (!body || body->fields.contents.size() != s.body.fields.contents.size()) {
+      state.SkipWithError("the frame did not decode to its body");
+      break;
+    }
     benchmark::DoNotOptimize(body);
   }
   count_bytes(state, s.text.size());

@@ -6,7 +6,9 @@
 #
 # with every baseline measured in the same run (ratio = value / baseline;
 # "-" where a figure has no baseline; verdict ok, MISSED or info). The raw
-# output of each program is kept under <build dir>/bench-report/.
+# output of each program is kept under <build dir>/bench-report/. The exit
+# status is non-zero when a figure misses its goal, a program fails or a
+# program is missing.
 #
 #   scripts/bench-report.sh
 #   BENCH_BUILD_DIR=build/other SOAK_CALLS=5000 scripts/bench-report.sh
@@ -33,8 +35,16 @@ done
 cmake --build "$build" --target "${targets[@]}" -j2 >"$raw/build.log" 2>&1 ||
   { tail -n 30 "$raw/build.log"; echo "bench-report.sh: build failed" >&2; exit 1; }
 
-have() { [[ -x "$1" ]] || { echo "# $(basename "$1") not built; its figures are missing" >&2; return 1; }; }
 status=0
+have() {
+  [[ -x "$1" ]] && return 0
+  echo "$(basename "$1") - - - - built MISSED"
+  status=1
+  return 1
+}
+
+# Every figure line also goes to report.txt, where a MISSED verdict is looked for.
+run_all() {
 echo "name value unit baseline ratio goal verdict"
 
 # Codec: decoding against the bare CRC loop, compressed decoding against
@@ -44,7 +54,11 @@ if have "$build/bench/codec_bench"; then
     --benchmark_out_format=json >"$raw/codec.txt" 2>&1 || status=1
   python3 - "$raw/codec.json" <<'PY' || status=1
 import json, sys
-runs = {b["name"]: b["cpu_time"] for b in json.load(open(sys.argv[1]))["benchmarks"] if b.get("run_type") == "iteration"}
+results = json.load(open(sys.argv[1]))["benchmarks"]
+failed = [b["name"] for b in results if b.get("error_occurred")]
+for name in failed: print(f"codec_{name} - ns - - checked MISSED")
+runs = {b["name"]: b["cpu_time"] for b in results if b.get("run_type") == "iteration" and not b.get("error_occurred")}
+if failed: sys.exit(1)
 def size_name(s): return f"{s >> 20}MiB" if s >= 1 << 20 else f"{s >> 10}KiB" if s >= 1024 else f"{s}B"
 def line(name, value, baseline, goal):
     ratio = value / baseline
@@ -107,4 +121,9 @@ if have "$build/tools/soak/tavik-soak"; then
          printf "soak_overruns %d calls - - ==0 %s\n", overruns, overruns == 0 ? "ok" : "MISSED"
        }' "$raw/soak.txt" || status=1
 fi
+return $status
+}
+run_all | tee "$raw/report.txt"
+status=${PIPESTATUS[0]}
+grep -q " MISSED$" "$raw/report.txt" && status=1
 exit $status

@@ -111,6 +111,11 @@ OutputSteps DeviceSession::open() {
     closed_ = true;
     return {{{}, {}, true}};
   }
+  if (fault->fault == Fault::SilentHandshake) return {{{}, {}, false, true}};
+  if (fault->fault == Fault::StalledReader) {
+    stalls_after_handshake_ = true;
+    return {};
+  }
   // Data before any request: a stale answer frame nobody asked for.
   codec::SatBody unsolicited{codec::SatFunction::ConsultarSAT, codec::Source::Application,
                              {999999, {"08000", "SAT em Operação", "", ""}}};

@@ -22,6 +22,8 @@ class DeviceSession {
   // Takes request bytes in any piece size; answers every whole frame.
   OutputSteps feed(codec::ByteView bytes);
   bool closed() const { return closed_; }
+  // After open(): whether the connection stops reading once TLS is up.
+  bool stalls_after_handshake() const { return stalls_after_handshake_; }
 
  private:
   OutputSteps respond(const DecodedRequest& request);
@@ -33,6 +35,7 @@ class DeviceSession {
   std::string peer_;
   FrameReader reader_;
   bool closed_ = false;
+  bool stalls_after_handshake_ = false;
 };
 
 }  // namespace tavik::simulator

@@ -28,6 +28,8 @@ constexpr std::array kFaults{
     FaultInfo{Fault::HugeAnswer, "huge-answer", FaultScope::Answer},
     FaultInfo{Fault::WrongCertificate, "wrong-certificate", FaultScope::Certificate},
     FaultInfo{Fault::Impostor, "impostor", FaultScope::Certificate},
+    FaultInfo{Fault::SilentHandshake, "silent-handshake", FaultScope::Connection},
+    FaultInfo{Fault::StalledReader, "stalled-reader", FaultScope::Connection},
 };
 
 const FaultInfo& info(Fault fault) {

@@ -28,6 +28,8 @@ enum class Fault : std::uint8_t {
   HugeAnswer,         // an answer of several MiB
   WrongCertificate,   // TLS: a certificate for another key
   Impostor,           // TLS: the CA certificate, signed with another key
+  SilentHandshake,    // the connection is accepted and TLS never answered
+  StalledReader,      // the handshake completes, then nothing more is read
 };
 
 // When a fault acts: on each answer, on each accepted connection, or on the

@@ -121,6 +121,11 @@ bool TlsServer::run_steps(Connection& connection, SSL* ssl, OutputSteps steps) {
       }
     }
     if (step.close) return false;
+    if (step.hold) {
+      while (pause(std::chrono::hours(1))) {
+      }
+      return false;
+    }
   }
   return true;
 }
@@ -150,6 +155,12 @@ void TlsServer::serve(Connection& connection) {
     return;
   }
   connection.socket.set_receive_timeout(std::chrono::milliseconds(0));
+  if (session->stalls_after_handshake()) {
+    note(fmt::format("[{}] reading nothing more", connection.peer));
+    while (pause(std::chrono::hours(1))) {
+    }
+    return;
+  }
 
   std::vector<std::uint8_t> buffer(kReadSize);
   while (!stopping_) {

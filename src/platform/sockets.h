@@ -63,7 +63,9 @@ struct Datagram {
 IoResult<Datagram> receive_datagram(const Socket& socket, std::span<std::uint8_t> buffer);
 
 // A TCP stream to remote. With a time-out the connect gives up after it with
-// TimedOut; the stream is blocking afterwards either way.
+// TimedOut; the stream is blocking afterwards either way. Small writes go out
+// at once (TCP_NODELAY): a request written right after the handshake's last
+// flight must not wait for a delayed acknowledgement.
 IoResult<Socket> connect_tcp(const SocketAddressV4& remote, std::optional<std::chrono::milliseconds> timeout);
 
 // Bounds every later receive (send) on the socket; nullopt or zero removes
@@ -77,6 +79,18 @@ IoResult<std::optional<std::chrono::nanoseconds>> receive_timeout(const Socket& 
 IoResult<std::size_t> send_some(const Socket& socket, std::span<const std::uint8_t> bytes);
 // One receive; 0 at the end of the stream. A receive time-out gives WouldBlock.
 IoResult<std::size_t> receive_some(const Socket& socket, std::span<std::uint8_t> buffer);
+
+// Whether the socket has something to receive (input, the end of the stream
+// or an error) within timeout, measured with the system's high-resolution
+// clock: the socket's receive time-out option is rounded up to the kernel's
+// timer tick on some systems (a 10 ms wait took 16 ms). A shutdown of the
+// socket ends the wait at once.
+IoResult<bool> wait_readable(const Socket& socket, std::chrono::nanoseconds timeout);
+// One receive that waits at most timeout (nullopt: as long as the socket's
+// own options say). Running out of time gives the error that this system's
+// receive time-out gives.
+IoResult<std::size_t> receive_within(const Socket& socket, std::span<std::uint8_t> buffer,
+                                     std::optional<std::chrono::nanoseconds> timeout);
 
 IoResult<SocketAddressV4> local_address(const Socket& socket);
 IoResult<SocketAddressV4> peer_address(const Socket& socket);

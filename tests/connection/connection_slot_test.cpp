@@ -1,7 +1,11 @@
 // Opening, checking, reopening and releasing the one connection.
 #include <gtest/gtest.h>
 
+#include <mutex>
+#include <new>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 #include "kovo_base/connection/connection_slot.h"
 #include "kovo_base/connection/modes.h"
@@ -157,17 +161,46 @@ TEST_F(SlotTest, HeldHandleOfTheOtherKindIsUsedWhileOpen) {
   EXPECT_EQ(device_.events(), (Events{"open 1"}));
 }
 
-TEST_F(SlotTest, AbnormalEndOfAHolderBreaksTheLock) {
+TEST_F(SlotTest, AbnormalEndOfAHolderDropsTheConnectionOnly) {
+  // An exchange cut off by an exception (memory exhausted, say) leaves the
+  // device perhaps mid-answer: its connection goes, the next call opens anew.
+  ASSERT_TRUE(use());
   try {
     auto guard = slot_.acquire(HandleKind::Usb);
     ASSERT_TRUE(guard);
-    throw std::runtime_error("cut off mid-exchange");
-  } catch (const std::runtime_error&) {
+    throw std::bad_alloc();
+  } catch (const std::bad_alloc&) {
   }
-  auto after = use();
-  ASSERT_FALSE(after);
-  EXPECT_EQ(after.error().kind(), ConnectionError::Kind::Connection);
-  EXPECT_EQ(use().error().kind(), ConnectionError::Kind::Connection);
+  EXPECT_FALSE(slot_.holds_handle());
+  EXPECT_TRUE(use());
+  EXPECT_TRUE(use());
+  EXPECT_EQ(device_.events(), (Events{"open 1", "close 1", "open 2"}));
+}
+
+TEST_F(SlotTest, WaitingCallerIsServedBeforeAHolderThatAsksAgain) {
+  // The heartbeat with a prescribed interval of 0 releases the slot and asks
+  // for it again at once; a caller already waiting must come first.
+  auto heartbeat = slot_.acquire(HandleKind::Usb);
+  ASSERT_TRUE(heartbeat);
+  std::mutex order_lock;
+  std::vector<std::string> order;
+  auto note = [&](const char* who) {
+    std::lock_guard lock(order_lock);
+    order.emplace_back(who);
+  };
+  std::thread caller([&] {
+    auto guard = slot_.acquire(HandleKind::Usb);
+    EXPECT_TRUE(guard);
+    note("caller");
+  });
+  while (slot_.queued() < 2) std::this_thread::yield();  // the caller waits behind the heartbeat
+  heartbeat->release();
+  auto again = slot_.acquire(HandleKind::Usb);
+  ASSERT_TRUE(again);
+  note("heartbeat");
+  again->release();
+  caller.join();
+  EXPECT_EQ(order, (std::vector<std::string>{"caller", "heartbeat"}));
 }
 
 TEST_F(SlotTest, GuardReleasedNormallyDuringUnrelatedUnwinding) {

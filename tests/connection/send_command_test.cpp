@@ -69,7 +69,6 @@ TEST_F(SendCommandTest, NoDeviceGivesDeviceNotFound) {
 }
 
 TEST_F(SendCommandTest, FailedExchangesAreLoggedAndPassedOn) {
-  const auto frame = sat_frame(4321, {"08000"});
   struct Case {
     const char* name;
     std::vector<ReadStep> steps;
@@ -77,7 +76,7 @@ TEST_F(SendCommandTest, FailedExchangesAreLoggedAndPassedOn) {
     const char* logged;
   };
   const Case cases[] = {
-      {"header cut off", {codec::Bytes(frame.begin(), frame.begin() + 30)}, ConnectionError::Kind::Protocol,
+      {"not a frame", {codec::Bytes{'h', 'e', 'l', 'l', 'o'}}, ConnectionError::Kind::Protocol,
        "Failed to send ConsultarSAT: Protocol (Protocol)"},
       {"silent device", {}, ConnectionError::Kind::Io, "Failed to send ConsultarSAT: Operation timed out"},
   };

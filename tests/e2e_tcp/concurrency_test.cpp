@@ -63,5 +63,41 @@ TEST(Concurrency, EveryCallerGetsItsOwnAnswerWhileTheHeartbeatRuns) {
       std::chrono::seconds(60));
 }
 
+// A module that prescribes a heartbeat interval of 0 makes the heartbeat ask
+// for the connection again the moment it gives it back; callers still get
+// their turn and their own answers.
+TEST(Concurrency, CallsCompleteDuringAHeartbeatStorm) {
+  TAVIK_REQUIRE_PRIVATE_NETWORK();
+  run_in_child(
+      [] {
+        ModuleLog log;
+        ModuleSetup setup{.address = "127.0.0.2"};
+        setup.device.heartbeat_interval_seconds = 0;
+        auto module = start_module(setup, log);
+        ASSERT_TRUE(module);
+        Library library;
+        ASSERT_TRUE(library.loaded());
+        const Exports& x = *library;
+        ASSERT_EQ(x.FiltraMFEIp("127.0.0.2"), 0);
+        ASSERT_TRUE(log.wait_for("<- HeartBeatPDV", 3, 20s)) << "the heartbeat storm did not start";
+
+        std::vector<std::string> mismatches[2];
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 2; ++t) {
+          threads.emplace_back([&, t] {
+            for (int i = 0; i < 15; ++i) {
+              const int session = 500000 + t * 1000 + i;
+              const std::string expected = codec::format_session_number(session) + "|08000|";
+              const std::string got = x.ConsultarSAT(session);
+              if (!got.starts_with(expected)) mismatches[t].push_back(expected + " got " + got.substr(0, 60));
+            }
+          });
+        }
+        for (auto& thread : threads) thread.join();
+        for (int t = 0; t < 2; ++t) EXPECT_TRUE(mismatches[t].empty()) << "caller " << t << ": " << mismatches[t].front();
+      },
+      std::chrono::seconds(90));
+}
+
 }  // namespace
 }  // namespace tavik::e2e

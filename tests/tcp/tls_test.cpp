@@ -1,6 +1,7 @@
 // Real TLS connections over loopback: the simulator as the genuine module,
 // with the wrong certificate, as an impostor and misbehaving, a server that
 // never answers the handshake, and what the client offers in its hello.
+#include <array>
 #include <future>
 #include <thread>
 
@@ -8,6 +9,7 @@
 #include <openssl/ssl.h>
 #include <openssl/tls1.h>
 
+#include "dllsat/sat_compression.h"
 #include "dllsat/send_sat_command.h"
 #include "kovo_base/connection/modes.h"
 #include "kovo_base/tcp/open_tcp.h"
@@ -217,6 +219,86 @@ TEST_F(TlsTest, LivenessCheckLeavesNoReceiveTimeout) {
   auto zero = handle.set_read_timeout(0, 0);
   ASSERT_FALSE(zero);
   EXPECT_EQ(zero.error().kind, IoKind::InvalidInput);
+}
+
+// The liveness check through the real socket: a plain TCP peer driven by
+// hand under a handle opened to it (no TLS byte is exchanged before the check).
+TEST_F(TlsTest, LivenessCheckVerdictsThroughTheSocket) {
+  struct Case {
+    const char* name;
+    void (*peer_does)(simulator::platform::Socket&);
+    LinkState verdict;
+  };
+  const Case cases[] = {
+      {"idle", [](simulator::platform::Socket&) {}, LinkState::Open},
+      {"byte pending", [](simulator::platform::Socket& peer) { ASSERT_TRUE(peer.write_all(std::vector<std::uint8_t>{0x17})); },
+       LinkState::Closed},
+      {"peer closed", [](simulator::platform::Socket& peer) { peer.close(); }, LinkState::Closed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SilentServer server;
+    use_port(server.port());
+    Handle handle = open();
+    auto accepted = simulator::platform::accept_for(server.listener, 2000ms);
+    ASSERT_TRUE(accepted && *accepted);
+    c.peer_does((*accepted)->socket);
+    const auto* tcp = kovo_base::tcp::tcp_handle_of(handle);
+    if (c.verdict == LinkState::Closed) {
+      ASSERT_TRUE(platform::wait_readable(tcp->socket(), 2s).value_or(false));  // what the peer did has arrived
+    }
+    auto state = handle.check_connection();
+    ASSERT_TRUE(state);
+    EXPECT_EQ(*state, c.verdict);
+    EXPECT_EQ(platform::receive_timeout(tcp->socket()).value(), std::nullopt);
+  }
+}
+
+TEST_F(TlsTest, LivenessCheckReplacesASessionHoldingUnreadInput) {
+  start_module();
+  Handle handle = open();
+  ASSERT_TRUE(handle.set_read_timeout(2, 0));
+  ASSERT_TRUE(handle.write_all(consultar_sat_frame));
+  // One byte of the answer read: the rest of its record waits, decrypted, in
+  // the session, where the socket shows nothing.
+  std::array<std::uint8_t, 1> byte{};
+  ASSERT_EQ(handle.read(byte).value_or(0), 1u);
+  auto state = handle.check_connection();
+  ASSERT_TRUE(state);
+  EXPECT_EQ(*state, LinkState::Closed);
+}
+
+TEST_F(TlsTest, HandshakeHasAFixedBoundWhateverTheWaitingTime) {
+  // A host that takes the connection and never speaks TLS: AtivarSAT waits
+  // 30 minutes for its answer, but not for the handshake.
+  SilentServer silent;
+  kovo_base::tcp::testing::set_network_settings({.tls_port = silent.port(), .handshake_timeout = 300ms});
+  kovo_base::replace_device_filter({std::nullopt, std::nullopt, "127.0.0.1", std::nullopt});
+  kovo_base::connection::set_network_mode();
+  const auto start = std::chrono::steady_clock::now();
+  auto result = dllsat::send_sat_command(4321, codec::SatFunction::AtivarSAT, {"1", "12345678", "00000000000000", "35"});
+  const auto waited = std::chrono::steady_clock::now() - start;
+  ASSERT_FALSE(result);
+  ASSERT_NE(result.error().io_error(), nullptr) << result.error().debug();
+  EXPECT_EQ(result.error().io_error()->kind, IoKind::TimedOut);
+  EXPECT_LT(waited, 20s);  // far below the 1800 s of AtivarSAT; the bound is a seam here
+}
+
+TEST_F(TlsTest, AWriteTheModuleStopsTakingTimesOutAndTheNextCallOpensAnew) {
+  auto& module = start_module();
+  module.set_fault({.fault = simulator::Fault::StalledReader, .count = 1});
+  kovo_base::tcp::testing::set_network_settings({.tls_port = module.tls_port(), .write_stall_timeout = 300ms});
+  kovo_base::connection::set_network_mode();
+  dllsat::disable_sat_compression();  // the sale must fill the socket buffers, not shrink to nothing
+  const std::string sale(16u << 20, 'v');
+  auto stalled = dllsat::send_sat_command(4321, codec::SatFunction::EnviarDadosVenda, {"12345678", sale});
+  dllsat::enable_sat_compression();
+  ASSERT_FALSE(stalled);
+  ASSERT_NE(stalled.error().io_error(), nullptr) << stalled.error().debug();
+  EXPECT_EQ(stalled.error().io_error()->kind, IoKind::TimedOut);
+  auto next = dllsat::send_sat_command(4322, codec::SatFunction::ConsultarSAT, {});
+  ASSERT_TRUE(next) << next.error().debug();
+  EXPECT_EQ(*next, "004322|08000|SAT em Operação||");
 }
 
 TEST_F(TlsTest, OpeningFailuresKeepTheirKinds) {

@@ -1,12 +1,16 @@
 // Concurrent callers against one caller: ConsultarSAT through the real shared
 // library over TLS to one simulated module, in continuous mode, first from
-// one thread, then from several at once. Exchanges share the one connection
-// and run one after another, so the time per call over all callers should
-// stay what one caller sees: locking and hand-over must not cost more.
+// one thread, then from several at once, in alternating rounds. Exchanges
+// share the one connection and run one after another, so the time per call
+// over all callers should stay what one caller sees: the figure is what the
+// hand-over of the connection adds to each call (many callers minus one, in
+// milliseconds, the median over the rounds). Every answer must carry its
+// call's own session number.
 // Runs in a network namespace of its own (root), as the library uses the
 // fixed ports. Output: "name value unit baseline ratio goal verdict".
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "figure_line.h"
 #include "library.h"
 #include "private_network.h"
@@ -24,6 +30,20 @@
 namespace {
 
 using namespace tavik::soak;
+
+// The hand-over may add this much to each call. One exchange over loopback
+// takes about 10.5 ms (the liveness check's 10 ms and a round trip); taking
+// a lock that another thread releases costs microseconds, so a millisecond
+// leaves room for a loaded machine and still shows a lock that lets one
+// thread win over and over (calls then take seconds).
+constexpr double handover_goal_ms = 1.0;
+constexpr int rounds = 5;
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
@@ -38,7 +58,7 @@ double ms_per_call(const Exports& exports, unsigned threads, unsigned calls_each
         for (unsigned i = 0; i < calls_each; ++i) {
           const int session = exports.gera_numero_sessao();
           const std::string text = exports.consultar_sat(session);
-          if (text.find("|08000|") == std::string::npos) failed.store(true);
+          if (!text.starts_with(fmt::format("{:06}|08000|", session))) failed.store(true);
         }
       });
     }
@@ -83,16 +103,28 @@ int main(int argc, char** argv) {
   ms_per_call(exports, 1, 20);  // opens the connection
 
   constexpr unsigned kThreads = 4;
-  constexpr unsigned kCalls = 200;
-  const double one = ms_per_call(exports, 1, kCalls);
-  const double many = ms_per_call(exports, kThreads, kCalls / kThreads);
+  constexpr unsigned kCalls = 100;
+  std::vector<double> ones, manys, added;
+  bool failed = false;
+  for (int round = 0; round < rounds && !failed; ++round) {
+    const double one = ms_per_call(exports, 1, kCalls);
+    const double many = ms_per_call(exports, kThreads, kCalls / kThreads);
+    failed = one < 0 || many < 0;
+    ones.push_back(one);
+    manys.push_back(many);
+    added.push_back(many - one);
+  }
   library.reset();
   (*module)->stop();
   std::filesystem::remove_all(dir);
-  if (one < 0 || many < 0) {
-    std::fprintf(stderr, "concurrency_bench: a call did not get its answer\n");
+  if (failed) {
+    std::fprintf(stderr, "concurrency_bench: a call did not get its own answer\n");
     return 1;
   }
-  print_figure("concurrent_callers_4_vs_1_per_call", many, "ms", one, "<=1.25x", many <= 1.25 * one);
+  const double handover = median(added);
+  print_info("concurrent_callers_1_per_call", median(ones), "ms");
+  print_info("concurrent_callers_4_per_call", median(manys), "ms");
+  fmt::print("concurrent_callers_4_minus_1_per_call {:.3f} ms - - <={:.1f}ms {}\n", handover, handover_goal_ms,
+             handover <= handover_goal_ms ? "ok" : "MISSED");
   return 0;
 }

@@ -12,7 +12,7 @@ namespace {
 constexpr std::string_view connection_target = "kovo_base::connection";
 }
 
-ConnectionGuard::ConnectionGuard(ConnectionSlot& slot, std::unique_lock<std::mutex> lock)
+ConnectionGuard::ConnectionGuard(ConnectionSlot& slot, std::unique_lock<FairLock> lock)
     : slot_(&slot), lock_(std::move(lock)), uncaught_on_entry_(std::uncaught_exceptions()) {}
 
 ConnectionGuard::ConnectionGuard(ConnectionGuard&& other) noexcept
@@ -55,7 +55,6 @@ Result<ConnectionGuard> ConnectionSlot::acquire(HandleKind kind) {
   // One lock for filling and for use: callers that arrive while another opens
   // wait here, then use its handle or, if it failed, open themselves.
   std::unique_lock lock(lock_);
-  if (broken_) return std::unexpected(ConnectionError::connection());
   if (!handle_) {
     auto opened = open_(kind);
     if (!opened) return std::unexpected(std::move(opened.error()));
@@ -81,8 +80,12 @@ Result<ConnectionGuard> ConnectionSlot::acquire(HandleKind kind) {
 }
 
 void ConnectionSlot::release(ConnectionGuard& guard, bool abnormal) noexcept {
-  if (abnormal) broken_ = true;
-  if (!continuous_mode()) {
+  if (abnormal) {
+    // The call that was cut off ends with its own error; the connection,
+    // perhaps mid-answer, goes with it instead of wedging every later call.
+    LOG_TRACE(connection_target, "Exchange cut off, dropping the connection");
+    handle_.reset();
+  } else if (!continuous_mode()) {
     LOG_TRACE(connection_target, "Dropping USB connection");
     // Destroyed while the lock is still held, so that the next opener never
     // finds the device still claimed by this handle.

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 
+#include "kovo_base/connection/fair_lock.h"
 #include "kovo_base/connection/handle.h"
 #include "kovo_base/connection_error.h"
 
@@ -14,8 +15,8 @@ class ConnectionSlot;
 
 // Holds the slot's lock from get_connection until it is destroyed. Releasing
 // it in per-request mode closes the connection. A guard destroyed while an
-// exception unwinds breaks the slot's lock: the exchange it held was cut off
-// and the device may be mid-answer.
+// exception unwinds closes it in either mode: the exchange it held was cut
+// off and the device may be mid-answer, so the next use opens anew.
 class ConnectionGuard {
  public:
   ConnectionGuard(ConnectionGuard&& other) noexcept;
@@ -31,10 +32,10 @@ class ConnectionGuard {
 
  private:
   friend class ConnectionSlot;
-  ConnectionGuard(ConnectionSlot& slot, std::unique_lock<std::mutex> lock);
+  ConnectionGuard(ConnectionSlot& slot, std::unique_lock<FairLock> lock);
 
   ConnectionSlot* slot_;
-  std::unique_lock<std::mutex> lock_;
+  std::unique_lock<FairLock> lock_;
   int uncaught_on_entry_;
 };
 
@@ -57,16 +58,18 @@ class ConnectionSlot {
   // Empties the slot, waiting for any guard to be released first.
   void drop();
   bool holds_handle();
+  // How many guards hold or wait for the slot; for tests of the hand-over.
+  std::uint64_t queued() const { return lock_.queued(); }
 
  private:
   friend class ConnectionGuard;
   void release(ConnectionGuard& guard, bool abnormal) noexcept;
 
   OpenFunction open_;
-  std::mutex lock_;
-  // Both guarded by lock_.
-  bool broken_ = false;
-  std::optional<Handle> handle_;
+  // Handed over in arrival order, so that a caller waiting for the slot is
+  // served before the heartbeat's next exchange.
+  FairLock lock_;
+  std::optional<Handle> handle_;  // guarded by lock_
 };
 
 // A guard over the process-wide connection, opened over TCP when network_mode

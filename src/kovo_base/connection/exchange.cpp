@@ -40,4 +40,28 @@ bool starts_like_a_frame(codec::ByteView bytes) {
   return std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n), opening.begin());
 }
 
+namespace {
+
+// Both variants end the header with the version line and two empty lines
+// (empty lines alone may also appear inside a header).
+bool holds_whole_header(codec::ByteView bytes) {
+  static constexpr std::string_view end_of_header = "version:1.0\r\n\r\n\r\n";
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), std::min(bytes.size(), chunk_size));
+  return text.find(end_of_header) != std::string_view::npos;
+}
+
+}  // namespace
+
+Result<void> read_header(Handle& handle, std::uint64_t timeout_seconds, codec::Bytes& buffer) {
+  if (buffer.empty()) {
+    if (auto first = read_chunk(handle, timeout_seconds, buffer); !first) return std::unexpected(std::move(first.error()));
+  }
+  while (buffer.size() < chunk_size && starts_like_a_frame(buffer) && !holds_whole_header(buffer)) {
+    auto more = read_chunk(handle, timeout_seconds, buffer);
+    if (!more) return std::unexpected(std::move(more.error()));
+    if (*more == 0) break;  // the parse reports what is missing
+  }
+  return {};
+}
+
 }  // namespace tavik::kovo_base::connection::detail

@@ -12,6 +12,7 @@
 //     static bool is_response_to(const Body& request, const Body& response);
 //     static std::string debug(const Body&);
 //   };
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -37,6 +38,12 @@ ConnectionError end_of_stream_in_frame();
 // Whether bytes begin with (a prefix of) the frame's opening "smx\r\n". Only
 // such bytes are carried over to the next frame; padding is dropped.
 bool starts_like_a_frame(codec::ByteView bytes);
+// Reads chunks (each bounded by timeout_seconds) until buffer holds a whole
+// header: a module or a TLS stack may write it in pieces, and a frame that
+// follows a stale one may be cut by the chunk boundary. It stops once
+// chunk_size bytes are in (a longer header is refused by the parse), at the
+// end of the stream, and at once for bytes that cannot begin a frame.
+Result<void> read_header(Handle& handle, std::uint64_t timeout_seconds, codec::Bytes& buffer);
 // No answer is this large; a header that declares more is not believed, so a
 // garbled size cannot make the exchange read and buffer without end.
 inline constexpr std::uint64_t max_content_size = std::uint64_t{256} << 20;
@@ -64,23 +71,14 @@ Result<typename Adapter::Body> send_and_receive(ConnectionGuard& guard, const ty
   for (;;) {
     buffer.swap(carried);
     carried.clear();
-    const bool from_carry = !buffer.empty();
-    if (!from_carry) {
-      if (auto first = detail::read_chunk(handle, timeout, buffer); !first) {
-        return std::unexpected(std::move(first.error()));
-      }
-    }
-    // The grammar never asks for more input: the whole header must be in the
-    // first chunk of a frame. A carried start gets one more chunk to complete it.
-    auto parsed = Adapter::parse_header(buffer);
-    if (!parsed && from_carry) {
-      if (auto more = detail::read_chunk(handle, timeout, buffer); !more) return std::unexpected(std::move(more.error()));
-      parsed = Adapter::parse_header(buffer);
-    }
+    if (auto read = detail::read_header(handle, timeout, buffer); !read) return std::unexpected(std::move(read.error()));
+    // A header longer than one chunk is not accepted, however it arrived.
+    const auto header_part = codec::ByteView(buffer).first(std::min(buffer.size(), chunk_size));
+    auto parsed = Adapter::parse_header(header_part);
     if (!parsed) return std::unexpected(std::move(parsed.error()));
     const auto header = parsed->header;
     if (header.content_size > detail::max_content_size) return std::unexpected(ConnectionError::protocol());
-    const std::size_t body_start = buffer.size() - parsed->rest.size();
+    const std::size_t body_start = header_part.size() - parsed->rest.size();
     while (buffer.size() - body_start < header.content_size) {
       auto more = detail::read_chunk(handle, timeout, buffer);
       if (!more) return std::unexpected(std::move(more.error()));

@@ -39,6 +39,8 @@ Result<LinkState> check_usb(Handle& handle) {
 
 // One raw receive on the socket with a short time-out: nothing arriving means
 // the stream is idle and open; end of stream or stray data means replace it.
+// The transport waits the 10 ms on a precise clock (it waits for input first
+// and only then receives), so every call pays 10 ms, not the kernel's tick.
 Result<LinkState> check_tcp(TcpTransport& socket) {
   if (auto set = socket.set_socket_receive_timeout(tcp_probe_timeout); !set) {
     return std::unexpected(ConnectionError::io(set.error()));

@@ -48,7 +48,8 @@ class TcpTransport : public Transport {
  public:
   // nullopt clears the socket's receive time-out, so receives block.
   virtual std::expected<void, IoError> set_socket_receive_timeout(std::optional<std::chrono::nanoseconds> timeout) = 0;
-  // Receives at most one byte from the socket itself, below TLS; 0 when the peer closed.
+  // Receives at most one byte from the socket itself, below TLS, waiting at
+  // most the socket receive time-out last set; 0 when the peer closed.
   virtual std::expected<std::size_t, IoError> receive_raw_byte() = 0;
 };
 

@@ -14,8 +14,16 @@ struct NetworkSettings {
   // system's own bound (minutes) would hold the caller and the connection
   // slot far longer than any request's waiting time.
   std::chrono::milliseconds connect_timeout{10'000};
-  // Bounds a handshake that starts before any read time-out was set.
-  std::chrono::milliseconds default_handshake_timeout{20'000};
+  // Bounds every handshake, whatever the exchange's waiting time: a module
+  // answers a handshake on the local network within milliseconds, and the
+  // connect bound above is of the same order.
+  std::chrono::milliseconds handshake_timeout{10'000};
+  // A write that the module takes nothing of for this long fails, even when
+  // the exchange's waiting time is longer (AtivarSAT: 30 minutes): a module
+  // that reads at all takes bytes within seconds, and a stalled one must not
+  // hold a 24 MB EnviarDadosVenda, the connection slot and the heartbeat
+  // behind it.
+  std::chrono::milliseconds write_stall_timeout{60'000};
 };
 
 NetworkSettings network_settings();

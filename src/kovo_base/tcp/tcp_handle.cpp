@@ -2,6 +2,7 @@
 
 #include "kovo_base/debug_text.h"
 
+#include <algorithm>
 #include <array>
 
 #include <fmt/format.h>
@@ -21,8 +22,12 @@ TcpHandle::TcpHandle(std::unique_ptr<TlsStream> stream, std::string ip, std::str
 
 std::expected<void, IoError> TcpHandle::ensure_handshake() {
   if (stream_->handshake_done()) return {};
-  const auto bound = read_timeout_.value_or(network_settings().default_handshake_timeout);
-  return stream_->handshake(std::chrono::steady_clock::now() + bound, receive_timeout_);
+  // Never longer than the fixed bound: AtivarSAT waits 30 minutes for its
+  // answer, but a host that takes the connection and never speaks TLS must
+  // not hold the call (and every other export) that long.
+  const auto fixed = network_settings().handshake_timeout;
+  const auto bound = read_timeout_ ? std::min(*read_timeout_, fixed) : fixed;
+  return stream_->handshake(std::chrono::steady_clock::now() + bound);
 }
 
 connection::TransferResult TcpHandle::write(std::span<const std::uint8_t> bytes) {
@@ -45,16 +50,18 @@ std::expected<void, IoError> TcpHandle::set_read_timeout(std::uint64_t seconds, 
     return std::unexpected(IoError::custom(IoKind::InvalidInput, "cannot set a 0 duration timeout"));
   }
   const auto millis = std::chrono::ceil<std::chrono::milliseconds>(duration);
-  if (auto set = platform::set_receive_timeout(stream_->socket(), millis); !set) return set;
+  if (auto set = stream_->set_receive_timeout(millis); !set) return set;
+  // The exchange sets its waiting time before writing the request, so the
+  // same time bounds a write that the module stops taking.
+  if (auto set = stream_->set_send_timeout(std::min(millis, network_settings().write_stall_timeout)); !set) {
+    return set;
+  }
   read_timeout_ = millis;
-  receive_timeout_ = millis;
   return {};
 }
 
 std::expected<void, IoError> TcpHandle::set_socket_receive_timeout(std::optional<std::chrono::nanoseconds> timeout) {
-  if (auto set = platform::set_receive_timeout(stream_->socket(), timeout); !set) return set;
-  receive_timeout_ = timeout;
-  return {};
+  return stream_->set_receive_timeout(timeout);
 }
 
 std::expected<std::size_t, IoError> TcpHandle::receive_raw_byte() {
@@ -64,7 +71,7 @@ std::expected<std::size_t, IoError> TcpHandle::receive_raw_byte() {
   // socket shows nothing: the next exchange would read it as its answer.
   if (stream_->holds_unread_input()) return 1;
   std::array<std::uint8_t, 1> byte{};
-  return platform::receive_some(stream_->socket(), byte);
+  return platform::receive_within(stream_->socket(), byte, stream_->receive_timeout());
 }
 
 std::string TcpHandle::debug() const {

@@ -19,11 +19,13 @@ class TcpHandle final : public connection::TcpTransport {
   TcpHandle(std::unique_ptr<TlsStream> stream, std::string ip, std::string serial, TcpModelRef info);
 
   // Both complete the handshake first when it is not done; it is bounded by
-  // the last read time-out set (the exchange's waiting time).
+  // the last read time-out set (the exchange's waiting time), and never by
+  // more than network_settings().handshake_timeout.
   connection::TransferResult write(std::span<const std::uint8_t> bytes) override;
   connection::TransferResult read(std::span<std::uint8_t> buffer) override;
   // The socket's receive time-out, rounded up to whole milliseconds; zero is
-  // refused with InvalidInput.
+  // refused with InvalidInput. A write that makes no progress for the same
+  // time (at most network_settings().write_stall_timeout) fails with TimedOut.
   std::expected<void, IoError> set_read_timeout(std::uint64_t seconds, std::uint32_t nanos) override;
   std::expected<void, IoError> set_socket_receive_timeout(std::optional<std::chrono::nanoseconds> timeout) override;
   // One byte from the socket below TLS. A session that failed for good
@@ -46,8 +48,7 @@ class TcpHandle final : public connection::TcpTransport {
   std::string ip_;
   std::string serial_;
   TcpModelRef info_;
-  std::optional<std::chrono::milliseconds> read_timeout_;      // last set_read_timeout
-  std::optional<std::chrono::nanoseconds> receive_timeout_;    // in force on the socket
+  std::optional<std::chrono::milliseconds> read_timeout_;  // last set_read_timeout
 };
 
 // The TcpHandle behind a handle of kind Tcp opened by this transport, or nullptr.

@@ -8,15 +8,11 @@ namespace {
 
 IoError timed_out() { return IoError::custom(IoKind::TimedOut, "TLS handshake timed out"); }
 
-// Before each socket call of the handshake: the time left, applied to the
-// socket in the direction of the call; nothing once the deadline is past.
-bool apply_deadline(SocketIo& io, bool receiving) {
-  if (!io.deadline) return true;
+// The time left before the handshake's deadline; nothing once it is past.
+std::optional<std::chrono::nanoseconds> time_left(const SocketIo& io) {
   const auto left = *io.deadline - std::chrono::steady_clock::now();
-  if (left <= std::chrono::steady_clock::duration::zero()) return false;
-  const auto bound = std::chrono::duration_cast<std::chrono::nanoseconds>(left);
-  auto set = receiving ? platform::set_receive_timeout(*io.socket, bound) : platform::set_send_timeout(*io.socket, bound);
-  return set.has_value();
+  if (left <= std::chrono::steady_clock::duration::zero()) return std::nullopt;
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(left);
 }
 
 // A time-out leaves the session able to go on: the call is marked for retry.
@@ -34,11 +30,15 @@ int socket_read(BIO* bio, char* data, std::size_t length, std::size_t* read) {
   auto& io = *static_cast<SocketIo*>(BIO_get_data(bio));
   BIO_clear_retry_flags(bio);
   for (;;) {
-    if (!apply_deadline(io, true)) {
-      record_failure(bio, io, timed_out(), true);
-      return 0;
+    std::optional<std::chrono::nanoseconds> bound = io.receive_timeout;
+    if (io.deadline) {
+      bound = time_left(io);
+      if (!bound) {
+        record_failure(bio, io, timed_out(), true);
+        return 0;
+      }
     }
-    auto got = platform::receive_some(*io.socket, std::span(reinterpret_cast<std::uint8_t*>(data), length));
+    auto got = platform::receive_within(*io.socket, std::span(reinterpret_cast<std::uint8_t*>(data), length), bound);
     if (!got && got.error().kind == IoKind::Interrupted) continue;
     if (!got) {
       record_failure(bio, io, std::move(got.error()), true);
@@ -57,9 +57,14 @@ int socket_write(BIO* bio, const char* data, std::size_t length, std::size_t* wr
   auto& io = *static_cast<SocketIo*>(BIO_get_data(bio));
   BIO_clear_retry_flags(bio);
   for (;;) {
-    if (!apply_deadline(io, false)) {
-      record_failure(bio, io, timed_out(), false);
-      return 0;
+    if (io.deadline) {
+      // The send time-out is rounded to the tick on some systems; a handshake
+      // flight is small and is taken at once, so that rounding never shows.
+      const auto left = time_left(io);
+      if (!left || !platform::set_send_timeout(*io.socket, *left)) {
+        record_failure(bio, io, timed_out(), false);
+        return 0;
+      }
     }
     auto sent = platform::send_some(*io.socket, std::span(reinterpret_cast<const std::uint8_t*>(data), length));
     if (!sent && sent.error().kind == IoKind::Interrupted) continue;
@@ -173,8 +178,21 @@ IoError TlsStream::failure_of(int result) {
   return error;
 }
 
-std::expected<void, IoError> TlsStream::handshake(std::chrono::steady_clock::time_point deadline,
-                                                  std::optional<std::chrono::nanoseconds> receive_timeout) {
+std::expected<void, IoError> TlsStream::set_receive_timeout(std::optional<std::chrono::nanoseconds> timeout) {
+  if (timeout == io_.receive_timeout) return {};  // every read of an exchange sets the same
+  if (auto set = platform::set_receive_timeout(socket_, timeout); !set) return set;
+  io_.receive_timeout = timeout;
+  return {};
+}
+
+std::expected<void, IoError> TlsStream::set_send_timeout(std::optional<std::chrono::nanoseconds> timeout) {
+  if (timeout == send_timeout_) return {};
+  if (auto set = platform::set_send_timeout(socket_, timeout); !set) return set;
+  send_timeout_ = timeout;
+  return {};
+}
+
+std::expected<void, IoError> TlsStream::handshake(std::chrono::steady_clock::time_point deadline) {
   ERR_clear_error();
   io_.last_error.reset();
   io_.deadline = deadline;
@@ -182,10 +200,8 @@ std::expected<void, IoError> TlsStream::handshake(std::chrono::steady_clock::tim
   io_.deadline.reset();
   std::expected<void, IoError> outcome;
   if (result != 1) outcome = std::unexpected(failure_of(result));
-  auto restored = platform::set_receive_timeout(socket_, receive_timeout);
-  auto unbounded = platform::set_send_timeout(socket_, std::nullopt);
+  auto restored = platform::set_send_timeout(socket_, send_timeout_);
   if (outcome && !restored) return std::unexpected(restored.error());
-  if (outcome && !unbounded) return std::unexpected(unbounded.error());
   return outcome;
 }
 
@@ -205,7 +221,14 @@ std::expected<std::size_t, IoError> TlsStream::write(std::span<const std::uint8_
   std::size_t taken = 0;
   const int result = SSL_write_ex(session_.get(), bytes.data(), bytes.size(), &taken);
   if (result == 1) return taken;
-  return std::unexpected(failure_of(result));
+  IoError error = failure_of(result);
+  if (error.kind == IoKind::WouldBlock || error.kind == IoKind::TimedOut) {
+    // The peer took nothing for the whole send time-out. Part of a record
+    // may be out: the session cannot go on, and the next use replaces it.
+    failed_ = true;
+    return std::unexpected(IoError::custom(IoKind::TimedOut, "write timed out"));
+  }
+  return std::unexpected(std::move(error));
 }
 
 std::string TlsStream::debug() const {

@@ -23,6 +23,8 @@ struct SocketIo {
   bool end_of_stream = false;
   // While set (during the handshake), every socket call waits at most until it.
   std::optional<std::chrono::steady_clock::time_point> deadline;
+  // Bounds each receive outside the handshake; nullopt: receives block.
+  std::optional<std::chrono::nanoseconds> receive_timeout;
 };
 
 class TlsStream {
@@ -37,17 +39,23 @@ class TlsStream {
   std::expected<void, TlsError> attach(platform::Socket socket);
 
   bool handshake_done() const;
+  // Bound every later receive, and every later send that makes no progress;
+  // nullopt removes the bound. The receive bound is also the socket's own
+  // receive time-out, but the wait itself is measured precisely
+  // (platform::receive_within).
+  std::expected<void, IoError> set_receive_timeout(std::optional<std::chrono::nanoseconds> timeout);
+  std::expected<void, IoError> set_send_timeout(std::optional<std::chrono::nanoseconds> timeout);
+  std::optional<std::chrono::nanoseconds> receive_timeout() const { return io_.receive_timeout; }
   // Runs the handshake, every socket call waiting at most until the deadline.
-  // Afterwards the socket's receive time-out is receive_timeout again and it
-  // has no send time-out.
-  std::expected<void, IoError> handshake(std::chrono::steady_clock::time_point deadline,
-                                         std::optional<std::chrono::nanoseconds> receive_timeout);
+  // Afterwards the socket's time-outs are those set before again.
+  std::expected<void, IoError> handshake(std::chrono::steady_clock::time_point deadline);
   // Plaintext in and out; 0 from read only after the peer's close notification.
   std::expected<std::size_t, IoError> read(std::span<std::uint8_t> buffer);
   std::expected<std::size_t, IoError> write(std::span<const std::uint8_t> bytes);
 
   // True once the session failed for good (a refused certificate, a protocol
-  // error): it cannot carry anything any more.
+  // error, a write cut off by its time-out in the middle of a record): it
+  // cannot carry anything any more.
   bool failed() const { return failed_; }
   // True while the session holds input taken from the socket but not yet
   // read through it (the rest of a record, or whole records).
@@ -66,6 +74,7 @@ class TlsStream {
   SocketIo io_;
   platform::Socket socket_;
   SslPtr session_;
+  std::optional<std::chrono::nanoseconds> send_timeout_;
   bool failed_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -154,6 +155,9 @@ IoResult<Socket> connect_tcp(const SocketAddressV4& remote, std::optional<std::c
   if (timeout) {
     if (auto set = set_blocking(*socket, true); !set) return std::unexpected(set.error());
   }
+  // Only a matter of latency: a system that refuses it still carries the stream.
+  const int no_delay = 1;
+  ::setsockopt(socket->native(), IPPROTO_TCP, TCP_NODELAY, &no_delay, sizeof no_delay);
   return socket;
 }
 
@@ -185,6 +189,31 @@ IoResult<std::size_t> receive_some(const Socket& socket, std::span<std::uint8_t>
   const ssize_t got = ::recv(socket.native(), buffer.data(), buffer.size(), 0);
   if (got < 0) return std::unexpected(last_error());
   return static_cast<std::size_t>(got);
+}
+
+IoResult<bool> wait_readable(const Socket& socket, std::chrono::nanoseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    const auto left = std::max(deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero());
+    const auto nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+    const timespec wait{static_cast<time_t>(nanos / 1'000'000'000), static_cast<long>(nanos % 1'000'000'000)};
+    pollfd waiting{socket.native(), POLLIN, 0};
+    // ppoll sleeps on a high-resolution timer, not in whole timer ticks.
+    const int ready = ::ppoll(&waiting, 1, &wait, nullptr);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) return std::unexpected(last_error());
+    return ready > 0;
+  }
+}
+
+IoResult<std::size_t> receive_within(const Socket& socket, std::span<std::uint8_t> buffer,
+                                     std::optional<std::chrono::nanoseconds> timeout) {
+  if (timeout) {
+    auto ready = wait_readable(socket, *timeout);
+    if (!ready) return std::unexpected(ready.error());
+    if (!*ready) return std::unexpected(IoError::from_errno(EAGAIN));  // what SO_RCVTIMEO gives
+  }
+  return receive_some(socket, buffer);
 }
 
 IoResult<SocketAddressV4> local_address(const Socket& socket) { return name_of(socket, false); }

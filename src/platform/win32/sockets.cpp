@@ -119,6 +119,56 @@ IoResult<SocketAddressV4> name_of(const Socket& socket, bool peer) {
   return from_native(native);
 }
 
+IoResult<bool> poll_readable(const Socket& socket, INT millis) {
+  WSAPOLLFD waiting{raw(socket), POLLRDNORM, 0};
+  const int ready = ::WSAPoll(&waiting, 1, millis);
+  if (ready == SOCKET_ERROR) return std::unexpected(last_error());
+  return ready > 0;
+}
+
+// Waits no longer than this go through a high-resolution waitable timer:
+// WSAPoll and the socket's time-out option round to the 15.6 ms system tick,
+// which would turn the 10 ms liveness check into 16 ms. Longer waits (the
+// reads of an exchange, in whole seconds) keep WSAPoll, whose rounding is
+// negligible there and which a shutdown of the socket ends.
+constexpr std::chrono::milliseconds precise_wait_limit{1000};
+
+struct OwnedHandle {
+  HANDLE value = nullptr;
+  ~OwnedHandle() {
+    if (value) ::CloseHandle(value);
+  }
+};
+
+// Waits for the socket's read or close event, or the timer, whichever comes
+// first; nullopt when the system offers no such wait, so the caller polls.
+std::optional<bool> wait_readable_precisely(const Socket& socket, std::chrono::nanoseconds timeout) {
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+  constexpr DWORD CREATE_WAITABLE_TIMER_HIGH_RESOLUTION = 0x00000002;
+#endif
+  OwnedHandle timer{::CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS)};
+  if (!timer.value) return std::nullopt;  // older systems: no high-resolution timer
+  OwnedHandle event{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+  if (!event.value) return std::nullopt;
+  LARGE_INTEGER due{};
+  due.QuadPart = -static_cast<LONGLONG>((timeout.count() + 99) / 100);  // relative, in 100 ns units
+  if (!::SetWaitableTimer(timer.value, &due, 0, nullptr, nullptr, FALSE)) return std::nullopt;
+  if (::WSAEventSelect(raw(socket), event.value, FD_READ | FD_CLOSE) != 0) return std::nullopt;
+  const HANDLE both[2] = {event.value, timer.value};
+  const DWORD which = ::WaitForMultipleObjects(2, both, FALSE, INFINITE);  // the timer bounds it
+  // Undo the event selection, which also made the socket non-blocking.
+  ::WSAEventSelect(raw(socket), nullptr, 0);
+  u_long blocking = 0;
+  ::ioctlsocket(raw(socket), FIONBIO, &blocking);
+  if (which == WAIT_OBJECT_0) return true;
+  if (which == WAIT_OBJECT_0 + 1) {
+    // Input that arrived just as the timer fired counts.
+    auto late = poll_readable(socket, 0);
+    return late && *late;
+  }
+  return std::nullopt;
+}
+
 int clamp_length(std::size_t size) {
   return size > static_cast<std::size_t>(std::numeric_limits<int>::max()) ? std::numeric_limits<int>::max()
                                                                           : static_cast<int>(size);
@@ -171,6 +221,9 @@ IoResult<Socket> connect_tcp(const SocketAddressV4& remote, std::optional<std::c
   if (timeout) {
     if (auto set = set_blocking(*socket, true); !set) return std::unexpected(set.error());
   }
+  // Only a matter of latency: a system that refuses it still carries the stream.
+  BOOL no_delay = TRUE;
+  ::setsockopt(raw(*socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&no_delay), sizeof no_delay);
   return socket;
 }
 
@@ -211,6 +264,28 @@ IoResult<std::size_t> receive_some(const Socket& socket, std::span<std::uint8_t>
   const int got = ::recv(raw(socket), reinterpret_cast<char*>(buffer.data()), clamp_length(buffer.size()), 0);
   if (got == SOCKET_ERROR) return std::unexpected(last_error());
   return static_cast<std::size_t>(got);
+}
+
+IoResult<bool> wait_readable(const Socket& socket, std::chrono::nanoseconds timeout) {
+  // Whatever is there already (input, the peer's close, a shutdown) answers at once.
+  auto now = poll_readable(socket, 0);
+  if (!now || *now || timeout <= std::chrono::nanoseconds::zero()) return now;
+  if (timeout <= precise_wait_limit) {
+    if (auto precise = wait_readable_precisely(socket, timeout)) return *precise;
+  }
+  const auto millis = std::chrono::ceil<std::chrono::milliseconds>(timeout).count();
+  return poll_readable(socket, millis > std::numeric_limits<INT>::max() ? std::numeric_limits<INT>::max()
+                                                                        : static_cast<INT>(millis));
+}
+
+IoResult<std::size_t> receive_within(const Socket& socket, std::span<std::uint8_t> buffer,
+                                     std::optional<std::chrono::nanoseconds> timeout) {
+  if (timeout) {
+    auto ready = wait_readable(socket, *timeout);
+    if (!ready) return std::unexpected(ready.error());
+    if (!*ready) return std::unexpected(win32::io_error_from_wsa(WSAETIMEDOUT));  // what SO_RCVTIMEO gives
+  }
+  return receive_some(socket, buffer);
 }
 
 IoResult<SocketAddressV4> local_address(const Socket& socket) { return name_of(socket, false); }
