@@ -44,11 +44,13 @@ void apply_compression(const kovo_base::Result<Settings>& settings) {
   }
 }
 
-void apply_opening_options(const Settings& settings) {
+// Returns whether the settings name the network, whose heartbeat start
+// library_init makes its last step.
+bool apply_opening_options(const Settings& settings) {
   LOG_TRACE("mfe", "Setting opening options following loaded setting");
   const auto& c = settings.connection;
   set_opening_options(c.hub, c.port, c.ip, c.serial);
-  if (c.method == ConnectionMethod::Network) start_heartbeat();
+  return c.method == ConnectionMethod::Network;
 }
 
 void register_models() {
@@ -69,13 +71,19 @@ void library_init() {
   LOG_TRACE("mfe", "Settings load result: {}", debug(settings));
   apply_continuous_mode(settings);
   apply_compression(settings);
-  if (settings) apply_opening_options(*settings);
+  const bool network = settings && apply_opening_options(*settings);
   if (log::enabled(log::Level::Debug)) {
     const auto os = platform::read_os_info();
     LOG_DEBUG("mfe", "Starting library version {} running on {} {}.", build_id, os.type_name,
               platform::bitness_text(os.bitness));
   }
   register_models();
+  // Only now: the heartbeat's first probe opens a TCP connection at once, and
+  // before the models are registered there is no TCP opener yet. That probe
+  // would fail, and the first HeartBeatPDV would wait for the next one, 5 s
+  // later. Registering also drops the connection, which would make the load
+  // wait for a probe that is inside a beacon discovery.
+  if (network) start_heartbeat();
 }
 
 void library_release() {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -153,9 +154,36 @@ std::shared_ptr<ThreadEnd> stop_heartbeat_thread() {
   return nullptr;
 }
 
+namespace {
+
+struct LibrarySeams {
+  std::mutex lock;
+  std::optional<HeartbeatSeams> replaced;
+};
+
+LibrarySeams& library_seams() {
+  // Never destroyed, like the slot: a start may follow the statics' end.
+  static auto* seams = new LibrarySeams;
+  return *seams;
+}
+
+HeartbeatSeams seams_for_library_start() {
+  LibrarySeams& seams = library_seams();
+  std::lock_guard lock(seams.lock);
+  return seams.replaced ? *seams.replaced : HeartbeatSeams::real();
+}
+
+}  // namespace
+
+void replace_library_seams(HeartbeatSeams seams) {
+  LibrarySeams& library = library_seams();
+  std::lock_guard lock(library.lock);
+  library.replaced = std::move(seams);
+}
+
 }  // namespace heartbeat
 
-void start_heartbeat() { heartbeat::start_heartbeat(heartbeat::HeartbeatSeams::real()); }
+void start_heartbeat() { heartbeat::start_heartbeat(heartbeat::seams_for_library_start()); }
 
 void stop_heartbeat() {
   try {
