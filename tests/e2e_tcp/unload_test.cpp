@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -162,6 +163,7 @@ std::string consulted(int session) { return codec::format_session_number(session
 // After the unload: it was prompt, the library is gone and no thread of it is
 // left (the test's own helpers have been stopped by then).
 void expect_clean_unload(std::chrono::milliseconds took) {
+  std::cout << "dlclose took " << took.count() << " ms" << std::endl;
   EXPECT_LT(took, unload_limit) << "dlclose took " << took.count() << " ms";
   EXPECT_FALSE(library_mapped());
   std::this_thread::sleep_for(500ms);  // a thread left in unmapped code would crash meanwhile
