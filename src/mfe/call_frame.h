@@ -9,6 +9,7 @@
 #include <string>
 
 #include "kovo_base/connection_error.h"
+#include "mfe/export_calls.h"
 
 namespace tavik::mfe {
 
@@ -27,6 +28,7 @@ const char* unexpected_failure_text(std::int32_t session) noexcept;
 template <std::size_t N, class Operation>
 const char* text_export(std::int32_t session, const std::array<const char*, N>& arguments,
                         Operation&& operation) noexcept {
+  const ExportCall call;
   try {
     auto texts = convert_text_arguments(arguments);
     if (!texts) return finish_text_call(session, std::unexpected(texts.error()));
@@ -39,6 +41,7 @@ const char* text_export(std::int32_t session, const std::array<const char*, N>& 
 // For the exports without a result text: run, swallow anything thrown.
 template <class Operation, class Fallback>
 auto guarded(Operation&& operation, Fallback fallback) noexcept -> decltype(operation()) {
+  const ExportCall call;
   try {
     return operation();
   } catch (...) {
@@ -48,6 +51,7 @@ auto guarded(Operation&& operation, Fallback fallback) noexcept -> decltype(oper
 
 template <class Operation>
 void guarded(Operation&& operation) noexcept {
+  const ExportCall call;
   try {
     operation();
   } catch (...) {

@@ -13,8 +13,11 @@ namespace connection = kovo_base::connection;
 
 void set_opening_options(std::optional<std::uint8_t> bus, std::optional<std::uint8_t> port,
                          std::optional<std::string> ip, std::optional<std::string> serial) {
-  connection::drop_connection();
+  // The filter first: an opening that slipped in between (the heartbeat's
+  // probe) would otherwise pick the device by the old filter and keep it.
+  // Any opening that the drop waits for is discarded by it.
   kovo_base::replace_device_filter({bus, port, std::move(ip), std::move(serial)});
+  connection::drop_connection();
 }
 
 kovo_base::Result<void> probe_connection() {

@@ -9,8 +9,8 @@
 
 namespace tavik::mfe {
 
-// Closes the open connection and replaces the whole device filter, so the
-// next opening looks for a device under the new options.
+// Replaces the whole device filter, then closes the open connection, so that
+// every opening from the call on looks for a device under the new options.
 void set_opening_options(std::optional<std::uint8_t> bus, std::optional<std::uint8_t> port,
                          std::optional<std::string> ip, std::optional<std::string> serial);
 

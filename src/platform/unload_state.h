@@ -21,6 +21,23 @@ bool other_threads_are_gone();
 // the library is unmapped. Returns at once where no unload is under way.
 void let_detached_thread_leave();
 
+// True while exit routines run because the library alone is unloaded
+// (dlclose, FreeLibrary) and the process goes on: the release then also
+// closes what the process would otherwise keep open for the next load. False
+// at process exit, when nothing may block and other libraries may already be
+// torn down.
+bool unloading_while_process_runs();
+
+// Called by the load hook after the exit routines are registered (POSIX):
+// leaves a mark, run at process exit just before those routines, by which
+// unloading_while_process_runs() tells exit from unload.
+void watch_for_process_exit();
+
+// When the release had to leave a thread running in the library's code:
+// keeps the library mapped for good where the platform allows it (Windows
+// pins the DLL); elsewhere nothing can be done once the unload is under way.
+void keep_library_mapped() noexcept;
+
 // Raised first thing by the library's release: the long waits inside the
 // library (a beacon receive, a TCP connect) end promptly once it is up, so
 // that no thread is left running library code that is about to be unmapped.

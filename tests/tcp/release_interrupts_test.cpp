@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
 #include <future>
 #include <thread>
 
@@ -14,6 +15,7 @@
 
 #include "kovo_base/tcp/discovery.h"
 #include "log_capture.h"
+#include "platform/socket_wake.h"
 #include "platform/sockets.h"
 #include "platform/unload_state.h"
 #include "simulator/simulator.h"
@@ -124,6 +126,69 @@ TEST_F(ReleaseInterrupts, ConnectThatHearsNothing) {
       EXPECT_GE(took, 0.39) << "ended before its time-out";
     }
   }
+}
+
+// A listener on loopback that accepts every connection made to it.
+struct OpenListener {
+  OpenListener() {
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    socklen_t length = sizeof at;
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0 && ::listen(listener, 8) == 0 &&
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&at), &length) == 0) {
+      port = ntohs(at.sin_port);
+    }
+  }
+  ~OpenListener() { ::close(listener); }
+  // A connected socket; its peer stays in the accept queue.
+  platform::Socket connect() {
+    auto socket = platform::connect_tcp({{127, 0, 0, 1}, port}, 1000ms);
+    EXPECT_TRUE(socket) << socket.error().debug();
+    if (socket) platform::set_receive_timeout(*socket, 3s);  // bounds the test if nothing wakes it
+    return socket ? std::move(*socket) : platform::Socket();
+  }
+  int listener = -1;
+  std::uint16_t port = 0;
+};
+
+TEST_F(ReleaseInterrupts, WakeEndsBlockedReceivesOnRegisteredSocketsOnly) {
+  OpenListener host;
+  ASSERT_NE(host.port, 0);
+  platform::Socket waiting = host.connect();
+  platform::Socket forgotten = host.connect();
+  platform::Socket late = host.connect();  // registered only after the wake
+  const platform::WakeRegistration registered(waiting);
+  { const platform::WakeRegistration gone(forgotten); }
+
+  const auto start = Clock::now();
+  auto received = std::async(std::launch::async, [&] {
+    std::array<std::uint8_t, 16> buffer{};
+    return platform::receive_some(waiting, buffer);
+  });
+  std::this_thread::sleep_for(200ms);
+  platform::raise_shutdown();
+  EXPECT_EQ(platform::wake_blocked_sockets(), 1u);
+  ASSERT_EQ(received.wait_for(2s), std::future_status::ready) << "the receive was not woken";
+  auto got = received.get();
+  ASSERT_TRUE(got) << got.error().debug();
+  EXPECT_EQ(*got, 0u) << "a woken receive reads the end of the stream";
+  EXPECT_LT(seconds_since(start), 1.0);
+
+  // Its registration gone, a socket is left alone: it still waits its time-out.
+  std::array<std::uint8_t, 16> buffer{};
+  auto still = platform::receive_some(forgotten, buffer);
+  ASSERT_FALSE(still);
+  EXPECT_EQ(still.error().kind, kovo_base::IoKind::WouldBlock);
+
+  // Registered after the wake: shut down at once, it never blocks.
+  const platform::WakeRegistration late_registered(late);
+  const auto late_start = Clock::now();
+  auto late_got = platform::receive_some(late, buffer);
+  ASSERT_TRUE(late_got) << late_got.error().debug();
+  EXPECT_EQ(*late_got, 0u);
+  EXPECT_LT(seconds_since(late_start), 1.0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "kovo_base/connection/connection_slot.h"
 
 #include <exception>
+#include <thread>
 #include <utility>
 
 #include "kovo_base/connection/modes.h"
@@ -99,6 +100,18 @@ void ConnectionSlot::drop() {
   handle_.reset();
 }
 
+bool ConnectionSlot::drop_within(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  std::unique_lock lock(lock_, std::try_to_lock);
+  while (!lock.owns_lock()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    lock.try_lock();
+  }
+  handle_.reset();
+  return true;
+}
+
 bool ConnectionSlot::holds_handle() {
   std::lock_guard lock(lock_);
   return handle_.has_value();
@@ -113,5 +126,9 @@ Result<ConnectionGuard> get_connection(HandleKind kind) {
 }
 
 void drop_connection() { ConnectionSlot::process_slot().drop(); }
+
+bool drop_connection_within(std::chrono::milliseconds limit) {
+  return ConnectionSlot::process_slot().drop_within(limit);
+}
 
 }  // namespace tavik::kovo_base::connection

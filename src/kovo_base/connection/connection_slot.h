@@ -1,6 +1,7 @@
 #pragma once
 // The library's one connection to the fiscal module, and exclusive access to
 // it for the length of one exchange.
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -57,6 +58,9 @@ class ConnectionSlot {
   Result<ConnectionGuard> acquire(HandleKind kind);
   // Empties the slot, waiting for any guard to be released first.
   void drop();
+  // The same, unless a guard stays held for longer than limit: false then,
+  // and the slot is left as it is.
+  bool drop_within(std::chrono::milliseconds limit);
   bool holds_handle();
   // How many guards hold or wait for the slot; for tests of the hand-over.
   std::uint64_t queued() const { return lock_.queued(); }
@@ -80,5 +84,8 @@ Result<ConnectionGuard> get_connection(HandleKind kind);
 
 // Closes the process-wide connection; the next get_connection opens anew.
 void drop_connection();
+// At unload: the same, giving up (false) when the connection stays in use
+// for longer than limit.
+bool drop_connection_within(std::chrono::milliseconds limit);
 
 }  // namespace tavik::kovo_base::connection

@@ -131,6 +131,8 @@ TlsStream::~TlsStream() {
 
 std::expected<void, TlsError> TlsStream::attach(platform::Socket socket) {
   socket_ = std::move(socket);
+  // Every wait of the session is on this socket: the release wakes it.
+  wake_ = platform::WakeRegistration(socket_);
   io_.socket = &socket_;
   BIO_METHOD* method = socket_method();
   BIO* bio = method ? BIO_new(method) : nullptr;

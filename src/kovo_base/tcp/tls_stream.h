@@ -12,6 +12,7 @@
 
 #include "kovo_base/io_error.h"
 #include "kovo_base/tcp/tls_config.h"
+#include "platform/socket_wake.h"
 #include "platform/sockets.h"
 
 namespace tavik::kovo_base::tcp {
@@ -73,6 +74,8 @@ class TlsStream {
   SessionState state_;
   SocketIo io_;
   platform::Socket socket_;
+  // After socket_: forgotten before the socket is closed.
+  platform::WakeRegistration wake_;
   SslPtr session_;
   std::optional<std::chrono::nanoseconds> send_timeout_;
   bool failed_ = false;

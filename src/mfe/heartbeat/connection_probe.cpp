@@ -119,6 +119,7 @@ std::size_t wait_for_probes(Clock::duration limit) {
   {
     auto lock = lock_until(list.lock, deadline);
     if (!lock.owns_lock()) {
+      platform::keep_library_mapped();
       LOG_WARN(background_target, "Failed to clean close connection probe thread: {}", "ListBusy");
       return 1;
     }
@@ -135,6 +136,7 @@ std::size_t wait_for_probes(Clock::duration limit) {
     }
   }
   if (left_running > 0) {
+    platform::keep_library_mapped();  // where possible, rather than unmap it under them
     const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(limit).count();
     LOG_WARN(background_target, "Failed to clean close connection probe thread: {}",
              fmt::format("StillRunning {{ count: {}, waited_ms: {} }}", left_running, waited));

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -20,9 +21,11 @@ namespace {
 
 constexpr std::string_view background_target = "mfe::background";
 constexpr std::string_view thread_name = "HeartBeater";
-// Once the shutdown signal is up a probe ends within a fraction of a second
-// (its waits run in 100 ms slices); this covers that with a wide margin.
-constexpr auto probe_stop_wait_limit = std::chrono::seconds(3);
+// Once the shutdown signal is up and the sockets are woken, a probe ends
+// within a fraction of a second (its other waits run in 100 ms slices); this
+// covers that with a wide margin and keeps the release under 3 s with the
+// heartbeat's share.
+constexpr auto probe_stop_wait_limit = std::chrono::seconds(1);
 
 struct HeartbeatThread {
   HeartbeatThread(std::uint64_t id, StopSender stop, std::shared_ptr<ThreadEnd> end, Clock::duration stop_wait_limit)
@@ -135,6 +138,7 @@ std::shared_ptr<ThreadEnd> stop_heartbeat_thread() {
     const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(hb.stop_wait_limit).count();
     LOG_WARN(background_target, "Failed to clean close {} thread: {}", hb.name,
              fmt::format("StillRunning {{ waited_ms: {} }}", waited));
+    platform::keep_library_mapped();  // where possible, rather than unmap it under the thread
     return hb.end;  // left to end on its own; it owns everything it uses
   }
   if (hb.thread.joinable()) {
@@ -153,9 +157,36 @@ std::shared_ptr<ThreadEnd> stop_heartbeat_thread() {
   return nullptr;
 }
 
+namespace {
+
+struct LibrarySeams {
+  std::mutex lock;
+  std::optional<HeartbeatSeams> replaced;
+};
+
+LibrarySeams& library_seams() {
+  // Never destroyed, like the slot: a start may follow the statics' end.
+  static auto* seams = new LibrarySeams;
+  return *seams;
+}
+
+HeartbeatSeams seams_for_library_start() {
+  LibrarySeams& seams = library_seams();
+  std::lock_guard lock(seams.lock);
+  return seams.replaced ? *seams.replaced : HeartbeatSeams::real();
+}
+
+}  // namespace
+
+void replace_library_seams(HeartbeatSeams seams) {
+  LibrarySeams& library = library_seams();
+  std::lock_guard lock(library.lock);
+  library.replaced = std::move(seams);
+}
+
 }  // namespace heartbeat
 
-void start_heartbeat() { heartbeat::start_heartbeat(heartbeat::HeartbeatSeams::real()); }
+void start_heartbeat() { heartbeat::start_heartbeat(heartbeat::seams_for_library_start()); }
 
 void stop_heartbeat() {
   try {

@@ -13,4 +13,8 @@ void start_heartbeat(const HeartbeatSeams& seams);
 // (not stopped in time, or its stop channel gone), else nothing.
 std::shared_ptr<ThreadEnd> stop_heartbeat_thread();
 
+// The seams that the library's own start (the load, HabilitarRedeBroadcast,
+// FiltraMFEIp) uses from now on in this process, in place of the real ones.
+void replace_library_seams(HeartbeatSeams seams);
+
 }  // namespace tavik::mfe::heartbeat

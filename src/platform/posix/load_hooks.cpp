@@ -1,6 +1,7 @@
 // Compiled into the shared library only, so that tests linking the static
 // core do not start the library behind their back.
 #include "platform/load_hooks.h"
+#include "platform/unload_state.h"
 
 extern "C" {
 // The C++ runtime's exit-routine list, keyed by the shared object that
@@ -26,4 +27,7 @@ void register_exit_routine(void (*routine)()) {
 
 }  // namespace tavik::platform
 
-__attribute__((constructor)) static void tavik_library_loaded() { tavik::platform::on_library_load(); }
+__attribute__((constructor)) static void tavik_library_loaded() {
+  tavik::platform::on_library_load();
+  tavik::platform::watch_for_process_exit();  // after the exit routines: it must run before them
+}

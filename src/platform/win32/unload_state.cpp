@@ -35,6 +35,19 @@ void let_detached_thread_leave() {
   if (joining_threads_would_block()) Sleep(leave_grace_ms);
 }
 
+bool unloading_while_process_runs() { return unload_kind.load() == win32::UnloadKind::LibraryUnload; }
+
+// DllMain knows which detach it runs.
+void watch_for_process_exit() {}
+
+void keep_library_mapped() noexcept {
+  HMODULE self = nullptr;
+  // By the address of our own code; a pinned module is never unloaded, also
+  // when the pin is taken while its detach runs.
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCWSTR>(&keep_library_mapped), &self);
+}
+
 void raise_shutdown() { shutdown_raised.store(true); }
 
 bool shutting_down() { return shutdown_raised.load(); }
