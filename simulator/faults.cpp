@@ -28,6 +28,8 @@ constexpr std::array kFaults{
     FaultInfo{Fault::HugeAnswer, "huge-answer", FaultScope::Answer},
     FaultInfo{Fault::WrongCertificate, "wrong-certificate", FaultScope::Certificate},
     FaultInfo{Fault::Impostor, "impostor", FaultScope::Certificate},
+    FaultInfo{Fault::FieldBomb, "field-bomb", FaultScope::Answer},
+    FaultInfo{Fault::ZlibBomb, "zlib-bomb", FaultScope::Answer},
 };
 
 const FaultInfo& info(Fault fault) {
