@@ -30,6 +30,7 @@ constexpr std::array kFaults{
     FaultInfo{Fault::Impostor, "impostor", FaultScope::Certificate},
     FaultInfo{Fault::FieldBomb, "field-bomb", FaultScope::Answer},
     FaultInfo{Fault::ZlibBomb, "zlib-bomb", FaultScope::Answer},
+    FaultInfo{Fault::Sha1Signatures, "sha1-signatures", FaultScope::Certificate},
 };
 
 const FaultInfo& info(Fault fault) {

@@ -30,6 +30,7 @@ enum class Fault : std::uint8_t {
   Impostor,           // TLS: the CA certificate, signed with another key
   FieldBomb,          // a small compressed answer inflating to millions of empty fields
   ZlibBomb,           // a small compressed answer inflating to a GiB
+  Sha1Signatures,     // TLS: 1.2 only, signing only with RSA and SHA-1
 };
 
 // When a fault acts: on each answer, on each accepted connection, or on the
