@@ -3,6 +3,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tavik::codec;
-  fuzzing::decode_any_frame(ByteView(data, size), mfe::parse_frame_header, mfe::decode_frame_body);
+  fuzzing::decode_any_frame(ByteView(data, size), mfe::parse_frame_header, mfe::decode_frame_body,
+                             mfe::decode_received_body);
   return 0;
 }

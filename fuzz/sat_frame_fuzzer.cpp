@@ -3,6 +3,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tavik::codec;
-  fuzzing::decode_any_frame(ByteView(data, size), sat::parse_frame_header, sat::decode_frame_body);
+  fuzzing::decode_any_frame(ByteView(data, size), sat::parse_frame_header, sat::decode_frame_body,
+                             sat::decode_received_body);
   return 0;
 }

@@ -25,7 +25,7 @@ soak_calls="${SOAK_CALLS:-3000}"
 mkdir -p "$raw"
 
 cmake -S "$root" --preset release -B "$build" >/dev/null || exit 1
-wanted=(codec_bench connection_bench tls_latency_bench usb_latency_bench
+wanted=(codec_bench connection_bench tls_latency_bench usb_latency_bench decode_bomb_bench
         tavik-soak tavik-load-time-bench tavik-concurrency-bench)
 available="$(cmake --build "$build" --target help 2>/dev/null)"
 targets=()
@@ -86,7 +86,7 @@ if have "$build/bench/connection_bench"; then
 fi
 
 # Call latencies against their floors; these programs print report lines.
-for program in tls_latency_bench usb_latency_bench; do
+for program in tls_latency_bench usb_latency_bench decode_bomb_bench; do
   if have "$build/bench/$program"; then
     "$build/bench/$program" >"$raw/$program.txt" 2>"$raw/$program.err" || status=1
     awk 'NF == 7 && $1 != "name" { $1 = $1; print }' "$raw/$program.txt"

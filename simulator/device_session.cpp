@@ -81,6 +81,8 @@ OutputSteps answer_steps(const Body& answer, bool compress, const std::optional<
     case Fault::WrongCrc: steps.push_back({{}, wrong_crc_frame(code, text, compress)}); break;
     case Fault::CorruptZlib: steps.push_back({{}, corrupt_zlib_frame(code, text)}); break;
     case Fault::InvalidUtf8: steps.push_back({{}, invalid_utf8_frame(code, text)}); break;
+    case Fault::FieldBomb: steps.push_back({{}, bomb_frame(code, text, '|', fault->field_bomb_bytes)}); break;
+    case Fault::ZlibBomb: steps.push_back({{}, bomb_frame(code, text + "|", 'A', fault->zlib_bomb_bytes)}); break;
     case Fault::CloseMidBody: {
       codec::Bytes frame = encode(answer, compress);
       const std::size_t body_at = body_offset(frame);

@@ -1,6 +1,11 @@
 #include "simulator/fault_frames.h"
 
 #include <algorithm>
+#include <array>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <utility>
 #include <fmt/format.h>
 #include <zlib.h>
 
@@ -86,6 +91,82 @@ codec::Bytes invalid_utf8_frame(std::string_view code, std::string_view text) {
   std::string broken(text);
   broken += "\xC3\x28\xFF";  // a cut two-byte sequence and a byte UTF-8 never uses
   return assemble_frame(frame_of(code, broken, false));
+}
+
+namespace {
+
+// A raw deflate stream (no zlib header or trailer) of `bytes`, ending with a
+// final block when `last`, else flushed to a byte boundary so that another
+// raw stream can follow it.
+codec::Bytes raw_deflate(std::string_view bytes, std::uint64_t repeat, bool last) {
+  z_stream stream{};
+  // Run-length matching finds the long repeats at once.
+  deflateInit2(&stream, 9, Z_DEFLATED, -15, 9, Z_RLE);
+  codec::Bytes out;
+  std::array<Bytef, 1 << 16> buffer{};
+  const auto pump = [&](const char* data, std::size_t size, int flush) {
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+    stream.avail_in = uInt(size);
+    do {
+      stream.next_out = buffer.data();
+      stream.avail_out = uInt(buffer.size());
+      deflate(&stream, flush);
+      out.insert(out.end(), buffer.data(), stream.next_out);
+    } while (stream.avail_out == 0);
+  };
+  for (std::uint64_t i = 0; i < repeat; ++i) pump(bytes.data(), bytes.size(), Z_NO_FLUSH);
+  pump(nullptr, 0, last ? Z_FINISH : Z_SYNC_FLUSH);
+  deflateEnd(&stream);
+  return out;
+}
+
+struct FillerStream {
+  codec::Bytes deflated;
+  uLong adler = 1;
+};
+
+// Compressing a GiB takes seconds, longer than a call waits for its answer,
+// so the filler's stream is made once per size and kept.
+std::shared_ptr<const FillerStream> filler_stream(char filler, std::uint64_t bytes) {
+  static std::mutex mutex;
+  static std::map<std::pair<char, std::uint64_t>, std::shared_ptr<const FillerStream>> made;
+  std::lock_guard lock(mutex);
+  auto& entry = made[{filler, bytes}];
+  if (entry) return entry;
+  constexpr std::size_t chunk = 1 << 16;
+  const std::string block(chunk, filler);
+  auto stream = std::make_shared<FillerStream>();
+  stream->deflated = raw_deflate(block, bytes / chunk, false);
+  const codec::Bytes tail = raw_deflate(std::string(bytes % chunk, filler), 1, true);
+  stream->deflated.insert(stream->deflated.end(), tail.begin(), tail.end());
+  uLong adler = adler32(0, nullptr, 0);
+  for (std::uint64_t left = bytes; left > 0;) {
+    const std::size_t step = std::size_t(std::min<std::uint64_t>(left, chunk));
+    adler = adler32(adler, reinterpret_cast<const Bytef*>(block.data()), uInt(step));
+    left -= step;
+  }
+  stream->adler = adler;
+  entry = std::move(stream);
+  return entry;
+}
+
+}  // namespace
+
+codec::Bytes bomb_frame(std::string_view code, std::string_view text, char filler, std::uint64_t filler_bytes) {
+  // One zlib stream: header, the text's deflate data flushed to a byte
+  // boundary, the filler's (made on its own, so it refers to nothing before
+  // it), and the Adler-32 of the whole.
+  const auto tail = filler_stream(filler, filler_bytes);
+  codec::Bytes body{0x78, 0xDA};
+  const codec::Bytes head = raw_deflate(text, 1, false);
+  body.insert(body.end(), head.begin(), head.end());
+  body.insert(body.end(), tail->deflated.begin(), tail->deflated.end());
+  const uLong text_adler = adler32(adler32(0, nullptr, 0), reinterpret_cast<const Bytef*>(text.data()), uInt(text.size()));
+  const uLong adler = adler32_combine(text_adler, tail->adler, z_off_t(filler_bytes));
+  for (int shift = 24; shift >= 0; shift -= 8) body.push_back(std::uint8_t(adler >> shift));
+  RawFrame frame{std::string(code), codec::Source::Application, std::move(body), text.size() + filler_bytes,
+                 std::nullopt, 0};
+  return assemble_frame(frame);
 }
 
 }  // namespace tavik::simulator

@@ -31,5 +31,10 @@ codec::Bytes long_header_frame(std::string_view code, std::string_view text, boo
 codec::Bytes wrong_crc_frame(std::string_view code, std::string_view text, bool compress);
 codec::Bytes corrupt_zlib_frame(std::string_view code, std::string_view text);
 codec::Bytes invalid_utf8_frame(std::string_view code, std::string_view text);
+// A z-compressed answer whose text is `text` followed by `filler_bytes`
+// copies of `filler`: a few KB on the wire that inflate to the full size.
+// The filler's compressed form is made once per size and kept, so only the
+// first such answer waits for it.
+codec::Bytes bomb_frame(std::string_view code, std::string_view text, char filler, std::uint64_t filler_bytes);
 
 }  // namespace tavik::simulator

@@ -30,6 +30,9 @@ constexpr std::array kFaults{
     FaultInfo{Fault::Impostor, "impostor", FaultScope::Certificate},
     FaultInfo{Fault::SilentHandshake, "silent-handshake", FaultScope::Connection},
     FaultInfo{Fault::StalledReader, "stalled-reader", FaultScope::Connection},
+    FaultInfo{Fault::FieldBomb, "field-bomb", FaultScope::Answer},
+    FaultInfo{Fault::ZlibBomb, "zlib-bomb", FaultScope::Answer},
+    FaultInfo{Fault::Sha1Signatures, "sha1-signatures", FaultScope::Certificate},
 };
 
 const FaultInfo& info(Fault fault) {

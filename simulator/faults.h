@@ -30,6 +30,9 @@ enum class Fault : std::uint8_t {
   Impostor,           // TLS: the CA certificate, signed with another key
   SilentHandshake,    // the connection is accepted and TLS never answered
   StalledReader,      // the handshake completes, then nothing more is read
+  FieldBomb,          // a small compressed answer inflating to millions of empty fields
+  ZlibBomb,           // a small compressed answer inflating to a GiB
+  Sha1Signatures,     // TLS: 1.2 only, signing only with RSA and SHA-1
 };
 
 // When a fault acts: on each answer, on each accepted connection, or on the
@@ -48,6 +51,8 @@ struct FaultPlan {
   unsigned stale_frames = 3;
   std::size_t split_size = 7;
   std::size_t huge_bytes = 6u << 20;
+  std::uint64_t field_bomb_bytes = 16u << 20;  // "|" after the answer: about 16 KB on the wire
+  std::uint64_t zlib_bomb_bytes = 1u << 30;    // one field of "A": about 1 MiB on the wire
 };
 
 // The fault plan shared by every connection of one simulator; tests may

@@ -105,6 +105,19 @@ std::expected<SslCtx, std::string> impostor_context(const std::string& cert, con
   return ctx;
 }
 
+// A module whose TLS 1.2 stack knows no signature but RSA with SHA-1: it can
+// sign its key exchange only when the client offers rsa_pkcs1_sha1.
+std::expected<SslCtx, std::string> sha1_only_context(const std::string& cert, const std::string& key) {
+  auto ctx = context_for(cert, key);
+  if (!ctx) return ctx;
+  SSL_CTX_set_security_level(ctx->get(), 0);  // SHA-1 is below every level above 0
+  if (SSL_CTX_set_max_proto_version(ctx->get(), TLS1_2_VERSION) != 1 ||
+      SSL_CTX_set1_sigalgs_list(ctx->get(), "RSA+SHA1") != 1) {
+    return std::unexpected("SHA-1 identity: " + take_openssl_errors());
+  }
+  return ctx;
+}
+
 }  // namespace
 
 std::string default_cert_dir() { return TAVIK_SIMULATOR_CERT_DIR; }
@@ -127,16 +140,20 @@ std::expected<TlsContexts, std::string> TlsContexts::load(const std::string& dir
   if (!other) return std::unexpected(other.error());
   auto impostor = impostor_context(dir + "/ca-cert.pem", dir + "/other-key.pem");
   if (!impostor) return std::unexpected(impostor.error());
+  auto sha1_only = sha1_only_context(dir + "/server-cert.pem", dir + "/ca-key.pem");
+  if (!sha1_only) return std::unexpected(sha1_only.error());
   TlsContexts contexts;
   contexts.genuine_ = std::move(*genuine);
   contexts.other_key_ = std::move(*other);
   contexts.impostor_ = std::move(*impostor);
+  contexts.sha1_only_ = std::move(*sha1_only);
   return contexts;
 }
 
 SSL_CTX* TlsContexts::for_fault(Fault fault) const {
   if (fault == Fault::WrongCertificate) return other_key_.get();
   if (fault == Fault::Impostor) return impostor_.get();
+  if (fault == Fault::Sha1Signatures) return sha1_only_.get();
   return genuine_.get();
 }
 

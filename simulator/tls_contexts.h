@@ -1,7 +1,8 @@
 #pragma once
-// The three TLS identities the simulator can present: the genuine module's,
-// a certificate for another key, and the impostor (the CA certificate
-// without the CA's private key).
+// The TLS identities the simulator can present: the genuine module's, a
+// certificate for another key, the impostor (the CA certificate without the
+// CA's private key), and the genuine one on an old TLS 1.2 stack that signs
+// only with RSA and SHA-1.
 #include <expected>
 #include <memory>
 #include <string>
@@ -30,6 +31,7 @@ class TlsContexts {
   SslCtx genuine_;
   SslCtx other_key_;
   SslCtx impostor_;
+  SslCtx sha1_only_;
 };
 
 // The OpenSSL error queue as one line, emptied.

@@ -1,7 +1,8 @@
 #include "codec/body_grammar.h"
 
 #include <algorithm>
-#include <cstring>
+
+#include <fmt/format.h>
 
 #include "codec/decimal.h"
 #include "codec/errors.h"
@@ -23,17 +24,8 @@ std::size_t reservation_for(const BodyFrameValues& header) {
   return static_cast<std::size_t>(std::min({header.content_uncompressed_size, possible, kMaxReservation}));
 }
 
-// Fields: each a "|" and the run of bytes up to the next "|", possibly empty.
-// Stops at the first position that does not begin with "|".
-void split_fields(std::string_view rest, bool known_valid, std::vector<std::string>& out) {
-  while (!rest.empty() && rest.front() == '|') {
-    rest.remove_prefix(1);
-    const void* bar = std::memchr(rest.data(), '|', rest.size());
-    const std::size_t length =
-        bar == nullptr ? rest.size() : static_cast<std::size_t>(static_cast<const char*>(bar) - rest.data());
-    out.push_back(to_owned_text(rest.substr(0, length), known_valid));
-    rest.remove_prefix(length);
-  }
+ProtocolError too_large(std::uint64_t size, std::uint64_t cap) {
+  return error_with_message(ProtocolError::Kind::Io, fmt::format("body of {} bytes exceeds {} bytes", size, cap));
 }
 
 std::size_t leading_digits(std::string_view text) {
@@ -44,48 +36,50 @@ std::size_t leading_digits(std::string_view text) {
 
 }  // namespace
 
-std::expected<BodyText, ProtocolError> take_body_text(const BodyFrameValues& header, ByteView received) {
+std::expected<std::string, ProtocolError> take_body_text(const BodyFrameValues& header, ByteView received) {
   if (received.size() < header.content_size) return std::unexpected(nom_error(received, NomKind::Eof));
   const ByteView bytes = received.first(static_cast<std::size_t>(header.content_size));
   if (crc16(bytes) != header.edc_word) return std::unexpected(error_of(ProtocolError::Kind::Crc16));
-  if (!header.compressed) return BodyText::plain(bytes);
-
-  auto text = zlib_inflate(bytes, reservation_for(header));
+  const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (!header.compressed) {
+    if (raw.size() > max_body_bytes) return std::unexpected(too_large(raw.size(), max_body_bytes));
+    // "|" is ASCII and never inside an invalid sequence, so replacing over the
+    // whole text gives the same fields as replacing field by field.
+    std::string text;
+    append_lossy_utf8(text, raw);
+    return text;
+  }
+  if (raw.size() > max_transmitted_body_bytes) return std::unexpected(too_large(raw.size(), max_transmitted_body_bytes));
+  auto text = zlib_inflate(bytes, reservation_for(header), static_cast<std::size_t>(max_body_bytes));
   if (!text) return std::unexpected(error_with_message(ProtocolError::Kind::Io, std::move(text.error())));
   if (const auto error = find_utf8_error(*text)) {
     return std::unexpected(error_with_message(ProtocolError::Kind::Io,
                                               "stream did not contain valid UTF-8: " + utf8_error_text(*error)));
   }
-  return BodyText::inflated(std::move(*text));
+  return std::move(*text);
 }
 
-std::expected<SatFields, ProtocolError> split_sat_body(const BodyText& body) {
-  const std::string_view text = body.text();
+// Fields: each a "|" and the run of bytes up to the next "|", possibly
+// empty; splitting stops at the first position that does not begin with
+// "|", which can only be right after the digits.
+std::expected<ReceivedSatFields, ProtocolError> split_sat_body(std::string text) {
   const std::size_t digits = leading_digits(text);
-  if (digits == 0) return std::unexpected(nom_error(text, NomKind::Digit));
-  auto session = parse_i32(text.substr(0, digits));
+  if (digits == 0) return std::unexpected(nom_error(std::string_view(text), NomKind::Digit));
+  auto session = parse_i32(std::string_view(text).substr(0, digits));
   if (!session) return std::unexpected(error_with_message(ProtocolError::Kind::ParseInt, std::move(session.error())));
-
-  SatFields fields;
-  fields.num_session = *session;
-  split_fields(text.substr(digits), body.known_valid_utf8(), fields.contents);
-  return fields;
+  const bool any = digits < text.size() && text[digits] == '|';
+  return ReceivedSatFields{*session, FieldText(std::move(text), digits + 1, any)};
 }
 
-std::expected<MfeFields, ProtocolError> split_mfe_body(const BodyText& body) {
-  const std::string_view text = body.text();
+std::expected<ReceivedMfeFields, ProtocolError> split_mfe_body(std::string text) {
   const std::size_t bar = text.find('|');
-  if (bar == std::string_view::npos) return std::unexpected(nom_error(text, NomKind::TakeUntil));
-  const std::string_view first_item = text.substr(0, bar);
-
-  MfeFields fields;
-  if (auto session = parse_i32(first_item)) {
-    fields.num_session = *session;
-  } else {
-    fields.contents.push_back(to_owned_text(first_item, body.known_valid_utf8()));
+  if (bar == std::string::npos) return std::unexpected(nom_error(std::string_view(text), NomKind::TakeUntil));
+  // A first item that reads as a number is the session number; otherwise
+  // it is the first field.
+  if (auto session = parse_i32(std::string_view(text).substr(0, bar))) {
+    return ReceivedMfeFields{*session, FieldText(std::move(text), bar + 1, true)};
   }
-  split_fields(text.substr(bar), body.known_valid_utf8(), fields.contents);
-  return fields;
+  return ReceivedMfeFields{std::nullopt, FieldText(std::move(text), 0, true)};
 }
 
 }  // namespace tavik::codec::detail

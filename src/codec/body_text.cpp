@@ -1,6 +1,7 @@
 #include <fmt/format.h>
 
 #include "codec/frame.h"
+#include "codec/received_body.h"
 
 namespace tavik::codec {
 namespace {
@@ -41,6 +42,27 @@ std::string body_text(const MfeFields& fields) {
     text += fields.contents[i];
   }
   return text;
+}
+
+std::string body_text(const ReceivedMfeFields& fields) {
+  if (!fields.num_session) return std::string(fields.contents.joined());
+  std::string text = format_session_number(*fields.num_session);
+  if (!fields.contents.empty()) text += '|';
+  text += fields.contents.joined();
+  return text;
+}
+
+std::string into_body_text(ReceivedSatBody&& body) {
+  std::string prefix = format_session_number(body.fields.num_session);
+  if (!body.fields.contents.empty()) prefix += '|';
+  return std::move(body.fields.contents).release_after(prefix);
+}
+
+std::string into_body_text(ReceivedMfeBody&& body) {
+  if (!body.fields.num_session) return std::move(body.fields.contents).release_after("");
+  std::string prefix = format_session_number(*body.fields.num_session);
+  if (!body.fields.contents.empty()) prefix += '|';
+  return std::move(body.fields.contents).release_after(prefix);
 }
 
 }  // namespace tavik::codec

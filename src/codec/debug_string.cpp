@@ -1,6 +1,7 @@
 #include <fmt/format.h>
 
 #include "codec/frame.h"
+#include "codec/received_body.h"
 
 namespace tavik::codec {
 namespace {
@@ -38,6 +39,28 @@ std::string contents_list(const std::vector<std::string>& contents) {
   return out;
 }
 
+// Straight from the received text, without a string per field.
+std::string contents_list(const FieldText& contents) {
+  std::string out = "[";
+  if (!contents.empty()) {
+    std::string_view rest = contents.joined();
+    for (bool first = true;; first = false) {
+      if (!first) out += ", ";
+      const std::size_t bar = rest.find('|');
+      append_quoted(out, rest.substr(0, bar));
+      if (bar == std::string_view::npos) break;
+      rest.remove_prefix(bar + 1);
+    }
+  }
+  out += ']';
+  return out;
+}
+
+std::string session_text(std::int32_t number) { return fmt::format("{}", number); }
+std::string session_text(const std::optional<std::int32_t>& number) {
+  return number ? fmt::format("Some({})", *number) : std::string("None");
+}
+
 // Values outside an enumeration still show, as their number.
 template <class Enum>
 std::string enum_name(Enum value) {
@@ -45,19 +68,18 @@ std::string enum_name(Enum value) {
   return name.empty() ? fmt::format("{}", static_cast<unsigned>(value)) : std::string(name);
 }
 
-}  // namespace
-
-std::string debug_string(const SatBody& body) {
+template <class Body>
+std::string render(const Body& body) {
   return fmt::format("Body {{ code: {}, source: {}, fields: Fields {{ num_session: {}, contents: {} }} }}",
-                     enum_name(body.code), enum_name(body.source), body.fields.num_session,
+                     enum_name(body.code), enum_name(body.source), session_text(body.fields.num_session),
                      contents_list(body.fields.contents));
 }
 
-std::string debug_string(const MfeBody& body) {
-  const auto session =
-      body.fields.num_session ? fmt::format("Some({})", *body.fields.num_session) : std::string("None");
-  return fmt::format("Body {{ code: {}, source: {}, fields: Fields {{ num_session: {}, contents: {} }} }}",
-                     enum_name(body.code), enum_name(body.source), session, contents_list(body.fields.contents));
-}
+}  // namespace
+
+std::string debug_string(const SatBody& body) { return render(body); }
+std::string debug_string(const MfeBody& body) { return render(body); }
+std::string debug_string(const ReceivedSatBody& body) { return render(body); }
+std::string debug_string(const ReceivedMfeBody& body) { return render(body); }
 
 }  // namespace tavik::codec

@@ -17,6 +17,18 @@ namespace tavik::codec {
 using Bytes = std::vector<std::uint8_t>;
 using ByteView = std::span<const std::uint8_t>;
 
+// The largest body text accepted, plain or inflated. The largest real
+// answers (an ExtrairLogs log, a signed sale in base64) are a few MiB, so
+// 32 MiB leaves them ample room; past it a body fails with Io, so a few KB of
+// zlib that would inflate to a GiB stop here instead of taking the host's
+// memory. The inflation buffer doubles on its way up, so one answer holds at
+// most about one and a half times this while it is inflated.
+inline constexpr std::uint64_t max_body_bytes = std::uint64_t{32} << 20;
+// The largest body on the wire: a text of max_body_bytes that deflate could
+// not shrink grows by at most zlib's compressBound margin.
+inline constexpr std::uint64_t max_transmitted_body_bytes =
+    max_body_bytes + (max_body_bytes >> 12) + (max_body_bytes >> 14) + (max_body_bytes >> 25) + 13;
+
 enum class Source : std::uint8_t { Lib = 0, Application = 1, Broadcast = 2 };
 
 enum class SatFunction : std::uint8_t {

@@ -21,13 +21,4 @@ std::string utf8_error_text(const Utf8Error& error);
 // standard recommends.
 void append_lossy_utf8(std::string& out, std::string_view bytes);
 
-// An owned text of `bytes`; `known_valid` skips the check for bytes that were
-// already validated as a whole.
-inline std::string to_owned_text(std::string_view bytes, bool known_valid) {
-  if (known_valid) return std::string(bytes);
-  std::string out;
-  append_lossy_utf8(out, bytes);
-  return out;
-}
-
 }  // namespace tavik::codec::detail

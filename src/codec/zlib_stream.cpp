@@ -53,15 +53,17 @@ std::expected<Bytes, std::string> zlib_compress(std::string_view text) {
   return out;
 }
 
-std::expected<std::string, std::string> zlib_inflate(ByteView input, std::size_t capacity_hint) {
+std::expected<std::string, std::string> zlib_inflate(ByteView input, std::size_t capacity_hint, std::size_t limit) {
   z_stream stream{};
   if (int status = inflateInit(&stream); status != Z_OK) {
     return std::unexpected(zlib_text(stream, status, "cannot start decompression"));
   }
   std::string text;
   // A little room past the hint lets a truthful hint end the stream without
-  // regrowing the buffer just to read the trailer.
-  std::size_t capacity = capacity_hint + 64;
+  // regrowing the buffer just to read the trailer; one byte of room past the
+  // limit tells a stream that ends at the limit from one that goes on.
+  const std::size_t most = limit + 1;
+  std::size_t capacity = std::min(capacity_hint + 64, most);
   std::size_t consumed = 0;
   std::size_t produced = 0;
   int status = Z_OK;
@@ -81,6 +83,10 @@ std::expected<std::string, std::string> zlib_inflate(ByteView input, std::size_t
       produced += out_before - stream.avail_out;
       return produced;
     });
+    if (produced > limit) {
+      inflateEnd(&stream);
+      return std::unexpected(fmt::format("inflated body exceeds {} bytes", limit));
+    }
     if (status == Z_STREAM_END) break;
     if (status != Z_OK && status != Z_BUF_ERROR) {
       const auto error = zlib_text(stream, status, "corrupt zlib stream");
@@ -88,7 +94,7 @@ std::expected<std::string, std::string> zlib_inflate(ByteView input, std::size_t
       return std::unexpected(error);
     }
     if (produced == capacity) {
-      capacity *= 2;
+      capacity = capacity > most / 2 ? most : capacity * 2;
     } else if (consumed == input.size() || (consumed == consumed_before && produced == produced_before)) {
       inflateEnd(&stream);
       return std::unexpected(std::string("corrupt zlib stream: unexpected end of stream"));

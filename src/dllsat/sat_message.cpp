@@ -25,11 +25,25 @@ std::optional<std::int32_t> read_session_number(std::string_view text) {
 }
 
 // The module's answers saying that the session number is invalid or that the
-// error is unknown carry a number of their own.
-bool is_refusal(const codec::SatFields& fields) {
-  const auto& contents = fields.contents;
-  if (contents.size() >= 3 && contents[2] == "Numero de sessao invalida") return true;
-  return contents.size() >= 2 && (contents[1] == "Número de sessão inválido" || contents[1] == "Erro desconhecido");
+// error is unknown carry a number of their own. field_at(i) gives the i-th
+// field of the answer, or nothing.
+template <class FieldAt>
+bool is_refusal(const FieldAt& field_at) {
+  if (field_at(2) == std::string_view("Numero de sessao invalida")) return true;
+  const auto second = field_at(1);
+  return second == std::string_view("Número de sessão inválido") || second == std::string_view("Erro desconhecido");
+}
+
+template <class FieldAt>
+bool answers(const codec::SatBody& request, std::int32_t answered, const FieldAt& field_at) {
+  if (request.code == SatFunction::ConsultarUltimaSessaoFiscal) return true;
+  if (request.code == SatFunction::ConsultarNumeroSessao) {
+    const auto& contents = request.fields.contents;
+    if (contents.size() >= 2 && read_session_number(contents[1]) == answered) return true;
+    return answered == request.fields.num_session;
+  }
+  if (answered == request.fields.num_session) return true;
+  return is_refusal(field_at);
 }
 
 template <class T>
@@ -41,15 +55,16 @@ kovo_base::Result<T> folded(std::expected<T, codec::ProtocolError> result) {
 }  // namespace
 
 bool is_response_to(const codec::SatBody& request, const codec::SatBody& response) {
-  const std::int32_t answered = response.fields.num_session;
-  if (request.code == SatFunction::ConsultarUltimaSessaoFiscal) return true;
-  if (request.code == SatFunction::ConsultarNumeroSessao) {
-    const auto& contents = request.fields.contents;
-    if (contents.size() >= 2 && read_session_number(contents[1]) == answered) return true;
-    return answered == request.fields.num_session;
-  }
-  if (answered == request.fields.num_session) return true;
-  return is_refusal(response.fields);
+  const auto& contents = response.fields.contents;
+  return answers(request, response.fields.num_session, [&](std::size_t i) -> std::optional<std::string_view> {
+    if (i < contents.size()) return contents[i];
+    return std::nullopt;
+  });
+}
+
+bool is_response_to(const codec::SatBody& request, const codec::ReceivedSatBody& response) {
+  return answers(request, response.fields.num_session,
+                 [&](std::size_t i) { return response.fields.contents.at(i); });
 }
 
 kovo_base::Result<codec::Bytes> SatMessage::encode(const Body& body) {
@@ -60,8 +75,8 @@ kovo_base::Result<codec::ParsedHeader<SatMessage::Header>> SatMessage::parse_hea
   return folded(codec::sat::parse_frame_header(input));
 }
 
-kovo_base::Result<SatMessage::Body> SatMessage::decode(const Header& header, codec::ByteView body) {
-  return folded(codec::sat::decode_frame_body(header, body));
+kovo_base::Result<SatMessage::Response> SatMessage::decode(const Header& header, codec::ByteView body) {
+  return folded(codec::sat::decode_received_body(header, body));
 }
 
 std::uint64_t SatMessage::response_timeout(const Body& request) { return dllsat::response_timeout(request.code); }

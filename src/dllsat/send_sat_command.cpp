@@ -35,9 +35,11 @@ kovo_base::Result<std::string> send_sat_command(std::int32_t session, codec::Sat
   response = mfe::log_and_pass_on(std::move(response), ::tavik::log::Level::Error,
                                   fmt::format("Failed to send {}", function_name(function)));
   if (!response) return std::unexpected(std::move(response.error()));
-  // Rendered anew from the decoded fields, not passed through.
-  std::string text = codec::body_text(response->fields);
-  LOG_DEBUG(messages_target, "{} received: {}", function_name(response->code), text);
+  // Rendered anew from the decoded fields, not passed through, in the
+  // answer's own buffer: a large answer is never held twice here.
+  const codec::SatFunction answered = response->code;
+  std::string text = codec::into_body_text(std::move(*response));
+  LOG_DEBUG(messages_target, "{} received: {}", function_name(answered), text);
   return text;
 }
 

@@ -16,7 +16,7 @@ namespace {
 constexpr std::string_view messages_target = "mfe::messages";
 }  // namespace
 
-kovo_base::Result<codec::MfeBody> send_mfe_message(std::optional<std::int32_t> session, codec::MfeMessageType kind,
+kovo_base::Result<codec::ReceivedMfeBody> send_mfe_message(std::optional<std::int32_t> session, codec::MfeMessageType kind,
                                                     std::vector<std::string> contents) {
   const codec::MfeBody request{kind, codec::Source::Lib, {session, std::move(contents)}};
   LOG_DEBUG(messages_target, "Sending MFE msg: {}", codec::debug_string(request));
@@ -41,8 +41,9 @@ kovo_base::Result<std::string> send_mfe_command(std::int32_t session, codec::Mfe
                                                 std::vector<std::string> arguments) {
   auto response = send_mfe_message(session, kind, std::move(arguments));
   if (!response) return std::unexpected(std::move(response.error()));
-  // Rendered anew from the decoded fields, not passed through.
-  return codec::body_text(response->fields);
+  // Rendered anew from the decoded fields, not passed through, in the
+  // answer's own buffer.
+  return codec::into_body_text(std::move(*response));
 }
 
 }  // namespace tavik::mfe

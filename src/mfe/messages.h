@@ -6,13 +6,15 @@
 #include <vector>
 
 #include "codec/frame.h"
+#include "codec/received_body.h"
 #include "kovo_base/connection_error.h"
 
 namespace tavik::mfe {
 
-// Exchanges one MFE request for its answer. A present session is registered
-// before any contact with the device; without one nothing is registered.
-kovo_base::Result<codec::MfeBody> send_mfe_message(std::optional<std::int32_t> session, codec::MfeMessageType kind,
+// Exchanges one MFE request for its answer, kept as received (its text in
+// one buffer). A present session is registered before any contact with the
+// device; without one nothing is registered.
+kovo_base::Result<codec::ReceivedMfeBody> send_mfe_message(std::optional<std::int32_t> session, codec::MfeMessageType kind,
                                                     std::vector<std::string> contents);
 
 // Registers session first, then exchanges one MFE request and its answer,

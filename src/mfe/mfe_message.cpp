@@ -13,12 +13,20 @@ kovo_base::Result<T> folded(std::expected<T, codec::ProtocolError> result) {
   return std::move(*result);
 }
 
+bool answers(const codec::MfeBody& request, std::optional<std::int32_t> answered) {
+  if (request.code == MfeMessageType::Beacon || request.code == MfeMessageType::HeartBeatPDV) return true;
+  if (!answered) return true;
+  return request.fields.num_session && *request.fields.num_session == *answered;
+}
+
 }  // namespace
 
 bool is_response_to(const codec::MfeBody& request, const codec::MfeBody& response) {
-  if (request.code == MfeMessageType::Beacon || request.code == MfeMessageType::HeartBeatPDV) return true;
-  if (!response.fields.num_session) return true;
-  return request.fields.num_session && *request.fields.num_session == *response.fields.num_session;
+  return answers(request, response.fields.num_session);
+}
+
+bool is_response_to(const codec::MfeBody& request, const codec::ReceivedMfeBody& response) {
+  return answers(request, response.fields.num_session);
 }
 
 std::uint64_t response_timeout(MfeMessageType kind) { return kind == MfeMessageType::InformarProducaoMFE ? 40 : 20; }
@@ -31,8 +39,8 @@ kovo_base::Result<codec::ParsedHeader<MfeMessage::Header>> MfeMessage::parse_hea
   return folded(codec::mfe::parse_frame_header(input));
 }
 
-kovo_base::Result<MfeMessage::Body> MfeMessage::decode(const Header& header, codec::ByteView body) {
-  return folded(codec::mfe::decode_frame_body(header, body));
+kovo_base::Result<MfeMessage::Response> MfeMessage::decode(const Header& header, codec::ByteView body) {
+  return folded(codec::mfe::decode_received_body(header, body));
 }
 
 }  // namespace tavik::mfe

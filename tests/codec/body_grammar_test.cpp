@@ -36,6 +36,23 @@ void check_rows(const std::vector<BodyRow<Fields>>& rows) {
     if (body && !row.expected.error) {
       EXPECT_EQ(body->fields, row.fields) << row.name << ": got " << debug_string(*body);
       EXPECT_EQ(body->source, Source::Application) << row.name;
+      // The received form: fields found in the one text, and the result text
+      // built in its buffer, equal to rendering the fields anew.
+      auto received = Variant::decode_received(testing::plain_frame(Variant::kCode, "6", row.body));
+      ASSERT_TRUE(received) << row.name;
+      EXPECT_EQ(received->fields.num_session, row.fields.num_session) << row.name;
+      EXPECT_EQ(received->fields.contents.size(), row.fields.contents.size()) << row.name;
+      EXPECT_TRUE(received->fields.contents == row.fields.contents) << row.name;
+      for (std::size_t i = 0; i <= row.fields.contents.size(); ++i) {
+        const auto field = received->fields.contents.at(i);
+        if (i < row.fields.contents.size()) {
+          EXPECT_EQ(field, std::optional<std::string_view>(row.fields.contents[i])) << row.name << " field " << i;
+        } else {
+          EXPECT_FALSE(field) << row.name << ": a field past the last";
+        }
+      }
+      EXPECT_EQ(debug_string(*received), debug_string(*body)) << row.name;
+      EXPECT_EQ(into_body_text(std::move(*received)), body_text(row.fields)) << row.name;
     }
   }
 }

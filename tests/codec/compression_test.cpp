@@ -66,6 +66,42 @@ TEST(CompressedBody, BytesAfterTheStreamWithinTheBodyAreIgnored) {
   EXPECT_EQ(body->fields, (SatFields{4321, {"a"}}));
 }
 
+// The decoded body is capped: a stream that inflates past max_body_bytes
+// fails (Io) as soon as it passes the cap, whatever size it declares, and a
+// plain body past the cap is refused before it is copied.
+TEST(BodyCap, BodiesUpToTheCapDecodeAndOneByteMoreFails) {
+  const std::size_t cap = static_cast<std::size_t>(max_body_bytes);
+  const std::string prefix = "004321|";
+  const std::string at_cap = prefix + std::string(cap - prefix.size(), 'x');
+  const std::string over_cap = at_cap + "x";
+  const std::string stream_at_cap = zlib_of(at_cap);
+  for (const char* declared : {"0", "33554432", "18446744073709551615"}) {
+    const auto body = SatVariant::decode_received(compressed_frame("ConsultarSAT", stream_at_cap, declared));
+    ASSERT_TRUE(body) << declared << ": " << body.error().display();
+    EXPECT_EQ(body->fields.contents.joined().size(), cap - prefix.size()) << declared;
+    const auto over = SatVariant::decode_received(compressed_frame("ConsultarSAT", zlib_of(over_cap), declared));
+    ASSERT_FALSE(over) << declared;
+    EXPECT_EQ(over.error().kind, Kind::Io) << declared;
+  }
+  EXPECT_TRUE(SatVariant::decode_received(testing::plain_frame("ConsultarSAT", "6", at_cap)));
+  const auto plain_over = SatVariant::decode_received(testing::plain_frame("ConsultarSAT", "6", over_cap));
+  ASSERT_FALSE(plain_over);
+  EXPECT_EQ(plain_over.error().kind, Kind::Io);
+}
+
+// A million empty fields in a few KB: kept as one text, counted and rendered
+// from it.
+TEST(BodyCap, ManyEmptyFieldsStayOneText) {
+  const std::string text = "004321" + std::string(1u << 20, '|');
+  const auto body = SatVariant::decode_received(compressed_frame("ConsultarSAT", zlib_of(text), "0"));
+  ASSERT_TRUE(body) << body.error().display();
+  EXPECT_EQ(body->fields.contents.size(), 1u << 20);  // a "|" before each field
+  EXPECT_EQ(body->fields.contents.at((1u << 20) - 1), std::optional<std::string_view>(""));
+  EXPECT_FALSE(body->fields.contents.at(1u << 20));
+  auto received = *body;
+  EXPECT_EQ(into_body_text(std::move(received)), text);
+}
+
 TEST(CompressedBody, MfeBodyRoundTripsThroughTheEncoder) {
   const MfeBody sent{MfeMessageType::HeartBeatPDV, Source::Lib, {std::nullopt, {"x", std::string(5000, 'y'), ""}}};
   const auto frame = mfe::encode_frame(sent, true);

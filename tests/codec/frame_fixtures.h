@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "codec/frame.h"
+#include "codec/received_body.h"
 
 namespace tavik::codec {
 
@@ -63,6 +64,11 @@ struct SatVariant {
     if (!parsed) return std::unexpected(parsed.error());
     return sat::decode_frame_body(parsed->header, parsed->rest);
   }
+  static std::expected<ReceivedSatBody, ProtocolError> decode_received(std::string_view frame) {
+    auto parsed = parse(frame);
+    if (!parsed) return std::unexpected(parsed.error());
+    return sat::decode_received_body(parsed->header, parsed->rest);
+  }
 };
 
 struct MfeVariant {
@@ -73,6 +79,11 @@ struct MfeVariant {
     auto parsed = parse(frame);
     if (!parsed) return std::unexpected(parsed.error());
     return mfe::decode_frame_body(parsed->header, parsed->rest);
+  }
+  static std::expected<ReceivedMfeBody, ProtocolError> decode_received(std::string_view frame) {
+    auto parsed = parse(frame);
+    if (!parsed) return std::unexpected(parsed.error());
+    return mfe::decode_received_body(parsed->header, parsed->rest);
   }
 };
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "dllsat/session_manager.h"
+#include "dllsat/session_random.h"
 
 namespace tavik::dllsat {
 namespace {
@@ -107,6 +108,23 @@ TEST(SessionStore, IssuedBookkeepingStaysBoundedWhenEveryNumberIsUsed) {
   for (int i = 0; i < 100000; ++i) store.register_session(store.generate());
   EXPECT_EQ(store.issued_count(), 0u);
   EXPECT_EQ(store.slot_count(), 100u);
+}
+
+// The range ends, a one-value range, and the whole 32-bit range (whose
+// width does not fit in a signed number) draw without overflow or bias loop.
+TEST(SessionRandom, DrawsStayInsideEveryRangeAndReachBothEnds) {
+  std::set<std::int32_t> seen;
+  for (int i = 0; i < 400; ++i) {
+    const std::int32_t value = draw_uniform(-1, 2);
+    ASSERT_GE(value, -1);
+    ASSERT_LE(value, 2);
+    seen.insert(value);
+  }
+  EXPECT_EQ(seen.size(), 4u);
+  EXPECT_EQ(draw_uniform(7, 7), 7);
+  std::set<std::int32_t> wide;
+  for (int i = 0; i < 16; ++i) wide.insert(draw_uniform(INT32_MIN, INT32_MAX));
+  EXPECT_GT(wide.size(), 1u);
 }
 
 }  // namespace

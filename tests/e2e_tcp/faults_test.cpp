@@ -76,5 +76,58 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"NeverAnswer", once(Fault::NeverAnswer), false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Answers that inflate far beyond their size on the wire: a body up to the
+// decoded-size cap arrives whole however many fields it has, one past it
+// gives "timeout" at once, and the connection answers again afterwards.
+struct InflatedCase {
+  const char* name;
+  FaultPlan plan;
+  std::size_t extra;  // bytes after the ordinary answer; 0: refused
+  char filler;
+};
+
+void PrintTo(const InflatedCase& c, std::ostream* out) { *out << c.name; }
+
+class InflatedAnswer : public ::testing::TestWithParam<InflatedCase> {};
+
+TEST_P(InflatedAnswer, ArrivesWholeUpToTheCapAndIsRefusedBeyond) {
+  TAVIK_REQUIRE_PRIVATE_NETWORK();
+  const InflatedCase& c = GetParam();
+  run_in_child([&] {
+    ModuleLog log;
+    auto module = start_module({.address = "127.0.0.2"}, log);
+    ASSERT_TRUE(module);
+    Library library;
+    ASSERT_TRUE(library.loaded());
+    ASSERT_EQ(library->FiltraMFEIp("127.0.0.2"), 0);
+    ASSERT_EQ(std::string(library->ConsultarSAT(350001)), consulted(350001));
+
+    module->set_fault(c.plan);
+    const std::string result = library->ConsultarSAT(350002);
+    if (c.extra == 0) {
+      EXPECT_EQ(result, "timeout");
+    } else {
+      ASSERT_EQ(result.size(), consulted(350002).size() + c.extra) << result.substr(0, 200);
+      EXPECT_TRUE(result.starts_with(consulted(350002)));
+      // A field of "A" comes after its own "|"; the "|" filler needs none.
+      const std::size_t filler_at = consulted(350002).size() + (c.filler == 'A' ? 1 : 0);
+      EXPECT_EQ(result.find_first_not_of(c.filler, filler_at), std::string::npos);
+    }
+    EXPECT_EQ(std::string(library->ConsultarSAT(350003)), consulted(350003));
+  });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EndToEnd, InflatedAnswer,
+    ::testing::Values(
+        // 16 MiB of "|": sixteen million empty fields from about 16 KB.
+        InflatedCase{"FieldBomb", {.fault = Fault::FieldBomb, .count = 1}, std::size_t{16} << 20, '|'},
+        // 256 MiB from about 256 KB: far past the cap.
+        InflatedCase{"ZlibBomb", {.fault = Fault::ZlibBomb, .count = 1, .zlib_bomb_bytes = 256u << 20}, 0, 'A'},
+        // A legitimate 8 MiB answer: the ordinary fields and one more of "A".
+        InflatedCase{"Legitimate8MiB", {.fault = Fault::HugeAnswer, .count = 1, .huge_bytes = 8u << 20},
+                     (std::size_t{8} << 20) + 1, 'A'}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace tavik::e2e

@@ -35,6 +35,23 @@ TEST(Tls, AModuleHoldingTheCaKeyIsAccepted) {
   });
 }
 
+// A module on an old TLS 1.2 stack that signs only with RSA and SHA-1: the
+// library offers rsa_pkcs1_sha1, so the handshake succeeds.
+TEST(Tls, AModuleThatSignsOnlyWithSha1IsAccepted) {
+  TAVIK_REQUIRE_PRIVATE_NETWORK();
+  run_in_child([] {
+    ModuleLog log;
+    auto module = start_module({.address = "127.0.0.2", .fault = {.fault = Fault::Sha1Signatures}}, log);
+    ASSERT_TRUE(module);
+    Library library;
+    ASSERT_TRUE(library.loaded());
+    ASSERT_EQ(library->FiltraMFEIp("127.0.0.2"), 0);
+    EXPECT_TRUE(answered(library->ConsultarSAT(330011), 330011));
+    EXPECT_TRUE(answered(library->ConsultarSAT(330012), 330012));
+    EXPECT_EQ(log.count("TLS handshake failed"), 0u);
+  });
+}
+
 struct RejectCase {
   const char* name;
   Fault fault;

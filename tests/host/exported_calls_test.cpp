@@ -1,5 +1,9 @@
 // The exports as a host program sees them through dlopen, with no fiscal
 // module attached.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -124,6 +128,40 @@ TEST(ExportedCalls, GeraNumeroSessaoStaysInRangeAndNeverRepeatsAnUnusedNumber) {
     ASSERT_LE(number, 999999);
     ASSERT_TRUE(seen.insert(number).second) << number << " handed out twice";
   }
+}
+
+// A host that forks after drawing (a pre-forking server, Python's
+// multiprocessing) must not get the same numbers in parent and child.
+TEST(ExportedCalls, GeraNumeroSessaoDrawsDifferentNumbersInAForkedChild) {
+  auto* generate = library_function<int()>("GeraNumeroSessao");
+  for (int i = 0; i < 3; ++i) generate();  // whatever state a draw sets up exists before the fork
+
+  constexpr int draws = 8;
+  int channel[2];
+  ASSERT_EQ(pipe(channel), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::array<int, draws> numbers{};
+    for (auto& number : numbers) number = generate();
+    const auto size = static_cast<ssize_t>(sizeof numbers);
+    _exit(write(channel[1], numbers.data(), sizeof numbers) == size ? 0 : 1);
+  }
+  close(channel[1]);
+  std::array<int, draws> parent{};
+  for (auto& number : parent) number = generate();
+  std::array<int, draws> child_numbers{};
+  const ssize_t got = read(channel[0], child_numbers.data(), sizeof child_numbers);
+  close(channel[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_EQ(got, static_cast<ssize_t>(sizeof child_numbers));
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  // Eight equal draws out of 999000 values would be chance once in 10^47.
+  EXPECT_NE(parent, child_numbers);
+  int equal = 0;
+  for (int i = 0; i < draws; ++i) equal += parent[i] == child_numbers[i];
+  EXPECT_LE(equal, 1) << "parent and child drew the same numbers";
 }
 
 }  // namespace

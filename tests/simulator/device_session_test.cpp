@@ -1,6 +1,7 @@
 // The transport-independent engine: frames found in a byte stream, answers
 // in both codec variants, and every fault's effect on the wire.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "simulator/byte_pipe.h"
 #include "simulator/device_session.h"
@@ -89,6 +90,7 @@ TEST_P(AnswerFaults, ShowOnTheWire) {
   plan.fault = GetParam().fault;
   plan.delay = milliseconds(1500);
   plan.huge_bytes = 5u << 20;
+  plan.zlib_bomb_bytes = 256u << 20;  // enough to show the ratio, quick to compress
   faults.set(plan);
   DeviceSession session(module, faults, nullptr, "test");
   GetParam().check(session.feed(sat_request(SatFunction::ConsultarSAT, 4321, {})));
@@ -99,6 +101,37 @@ void expect_error(const OutputSteps& steps, codec::ProtocolError::Kind kind) {
   const auto frame = read_frame(concat(steps));
   ASSERT_TRUE(frame.error);
   EXPECT_EQ(frame.error->kind, kind) << frame.error->display();
+}
+
+// 004321|08000|SAT em Operação|| in bytes (ç and ã take two each).
+constexpr std::uint64_t consulted_bytes = 32;
+
+void expect_bomb(const OutputSteps& steps, std::size_t most_on_wire, std::uint64_t inflated) {
+  ASSERT_EQ(steps.size(), 1u);
+  EXPECT_LE(steps[0].bytes.size(), most_on_wire);
+  const auto parsed = codec::sat::parse_frame_header(steps[0].bytes);
+  ASSERT_TRUE(parsed);
+  EXPECT_TRUE(parsed->header.compressed);
+  EXPECT_EQ(parsed->header.content_uncompressed_size, inflated);
+  EXPECT_EQ(parsed->rest.size(), parsed->header.content_size);
+  // A valid zlib stream (Adler-32 included) of the declared size, inflated
+  // piecewise without holding it.
+  z_stream stream{};
+  ASSERT_EQ(inflateInit(&stream), Z_OK);
+  stream.next_in = const_cast<Bytef*>(parsed->rest.data());
+  stream.avail_in = uInt(parsed->rest.size());
+  std::vector<Bytef> piece(1 << 16);
+  std::uint64_t total = 0;
+  int status = Z_OK;
+  while (status == Z_OK) {
+    stream.next_out = piece.data();
+    stream.avail_out = uInt(piece.size());
+    status = inflate(&stream, Z_NO_FLUSH);
+    total += piece.size() - stream.avail_out;
+  }
+  inflateEnd(&stream);
+  EXPECT_EQ(status, Z_STREAM_END);
+  EXPECT_EQ(total, inflated);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -153,6 +186,12 @@ INSTANTIATE_TEST_SUITE_P(
                     expect_error(s, codec::ProtocolError::Kind::NomParsing);
                   }},
         FaultCase{"NeverAnswer", Fault::NeverAnswer, [](const OutputSteps& s) { EXPECT_TRUE(s.empty()); }},
+        // The bombs are judged from the header alone: decoding them whole is
+        // what the library must refuse to do.
+        FaultCase{"FieldBomb", Fault::FieldBomb,
+                  [](const OutputSteps& s) { expect_bomb(s, 64u << 10, (16u << 20) + consulted_bytes); }},
+        FaultCase{"ZlibBomb", Fault::ZlibBomb,
+                  [](const OutputSteps& s) { expect_bomb(s, 512u << 10, (256u << 20) + consulted_bytes + 1); }},
         FaultCase{"HugeAnswer", Fault::HugeAnswer,
                   [](const OutputSteps& s) {
                     EXPECT_GT(concat(s).size(), 5u << 20);

@@ -332,6 +332,7 @@ struct OfferedHello {
   bool server_name = false;
   std::vector<std::uint8_t> groups;
   std::vector<std::uint8_t> signature_algorithms;
+  std::vector<std::uint8_t> versions;
 };
 
 int capture_hello(SSL* ssl, int* alert, void* arg) {
@@ -346,6 +347,9 @@ int capture_hello(SSL* ssl, int* alert, void* arg) {
   }
   if (SSL_client_hello_get0_ext(ssl, TLSEXT_TYPE_signature_algorithms, &data, &length) == 1) {
     hello.signature_algorithms.assign(data + 2, data + length);
+  }
+  if (SSL_client_hello_get0_ext(ssl, TLSEXT_TYPE_supported_versions, &data, &length) == 1) {
+    hello.versions.assign(data + 1, data + length);  // after its one-byte length
   }
   *alert = SSL_AD_HANDSHAKE_FAILURE;
   return SSL_CLIENT_HELLO_ERROR;
@@ -380,10 +384,11 @@ TEST_F(TlsTest, ClientHelloOffersTheModuleParameters) {
   for (std::size_t i = 0; i + 1 < hello.signature_algorithms.size(); i += 2) {
     schemes.push_back(std::uint16_t(hello.signature_algorithms[i] << 8 | hello.signature_algorithms[i + 1]));
   }
-  // The SHA-1 schemes (0x0201, 0x0203) are declared too, but OpenSSL keeps
-  // them out of the hello at its default security level.
-  EXPECT_EQ(schemes, (std::vector<std::uint16_t>{0x0401, 0x0403, 0x0501, 0x0503, 0x0601, 0x0603,
+  // All thirteen the verifier declares, the SHA-1 ones included, in its order.
+  EXPECT_EQ(schemes, (std::vector<std::uint16_t>{0x0201, 0x0203, 0x0401, 0x0403, 0x0501, 0x0503, 0x0601, 0x0603,
                                                  0x0804, 0x0805, 0x0806, 0x0807, 0x0808}));
+  // Offering them widened nothing else: TLS 1.3 and 1.2 only.
+  EXPECT_EQ(hello.versions, (std::vector<std::uint8_t>{0x03, 0x04, 0x03, 0x03}));
 }
 
 }  // namespace

@@ -5,12 +5,13 @@
 //
 //   struct Adapter {
 //     using Body = ...; using Header = ...;
+//     using Response = ...;  // optional: what decode gives, else Body
 //     static Result<codec::Bytes> encode(const Body&);
 //     static Result<codec::ParsedHeader<Header>> parse_header(codec::ByteView);
-//     static Result<Body> decode(const Header&, codec::ByteView);
+//     static Result<Response> decode(const Header&, codec::ByteView);
 //     static std::uint64_t response_timeout(const Body& request);  // seconds
-//     static bool is_response_to(const Body& request, const Body& response);
-//     static std::string debug(const Body&);
+//     static bool is_response_to(const Body& request, const Response& response);
+//     static std::string debug(const Response&);
 //   };
 #include <algorithm>
 #include <cstddef>
@@ -44,13 +45,24 @@ bool starts_like_a_frame(codec::ByteView bytes);
 // chunk_size bytes are in (a longer header is refused by the parse), at the
 // end of the stream, and at once for bytes that cannot begin a frame.
 Result<void> read_header(Handle& handle, std::uint64_t timeout_seconds, codec::Bytes& buffer);
-// No answer is this large; a header that declares more is not believed, so a
-// garbled size cannot make the exchange read and buffer without end.
-inline constexpr std::uint64_t max_content_size = std::uint64_t{256} << 20;
+// The decoder refuses any larger body, so a header that declares more is not
+// believed and nothing of it is read: a garbled or hostile size cannot make
+// the exchange read and buffer without end.
+inline constexpr std::uint64_t max_content_size = codec::max_transmitted_body_bytes;
 }  // namespace detail
 
 template <class Adapter>
-Result<typename Adapter::Body> send_and_receive(ConnectionGuard& guard, const typename Adapter::Body& request) {
+struct ResponseOf {
+  using type = typename Adapter::Body;
+};
+template <class Adapter>
+  requires requires { typename Adapter::Response; }
+struct ResponseOf<Adapter> {
+  using type = typename Adapter::Response;
+};
+
+template <class Adapter>
+Result<typename ResponseOf<Adapter>::type> send_and_receive(ConnectionGuard& guard, const typename Adapter::Body& request) {
   Handle& handle = guard.handle();
   auto frame = Adapter::encode(request);
   if (!frame) return std::unexpected(std::move(frame.error()));

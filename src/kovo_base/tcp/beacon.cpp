@@ -2,6 +2,8 @@
 
 #include <expected>
 
+#include "codec/received_body.h"
+
 #include "mfe/logging.h"
 
 namespace tavik::kovo_base::tcp {
@@ -28,7 +30,8 @@ std::expected<T, CodecFailure> logged(std::expected<T, codec::ProtocolError> res
 std::optional<std::string> parse_beacon(codec::ByteView datagram) {
   auto header = logged(codec::mfe::parse_frame_header(datagram), "Failed to parse header");
   if (!header) return std::nullopt;
-  auto body = logged(codec::mfe::decode_frame_body(header->header, header->rest), "Failed to parse body");
+  // Only the number is read: the fields stay in the body's one buffer.
+  auto body = logged(codec::mfe::decode_received_body(header->header, header->rest), "Failed to parse body");
   if (!body || !body->fields.num_session) return std::nullopt;
   return codec::format_session_number(*body->fields.num_session);
 }

@@ -97,9 +97,20 @@ std::expected<TlsConfig, TlsError> make_tls_config(std::shared_ptr<const CertVer
                           SSL_CTX_set1_groups_list(ctx, groups) == 1 &&
                           SSL_CTX_set1_sigalgs_list(ctx, sigalgs_list().c_str()) == 1;
   if (!configured) return std::unexpected(TlsError::general(take_openssl_error()));
+  // Modules whose TLS 1.2 stack signs only with SHA-1 must be reachable, but
+  // OpenSSL's security level 1 and up (Debian's configuration asks for 2)
+  // drops rsa_pkcs1_sha1 and ecdsa_sha1 from the hello. Level 0 lets them in
+  // and admits nothing else here, because everything it would relax is fixed
+  // above or below: versions (1.2 and 1.3 only), suites (ECDHE with AEAD
+  // only: no anonymous, export, RC4 or DHE suites), groups (X25519, P-256,
+  // P-384: no small curves or DH parameters), the signature schemes (the
+  // thirteen offered; OpenSSL never takes SHA-1 or PKCS#1 in TLS 1.3), the
+  // server key (the verifier accepts only the CA's own 4096-bit key),
+  // compression and tickets (off), renegotiation (refused).
+  SSL_CTX_set_security_level(ctx, 0);
   // Each connection stands alone: no session is kept for resumption.
   SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_OFF);
-  SSL_CTX_set_options(ctx, SSL_OP_NO_TICKET | SSL_OP_NO_RENEGOTIATION);
+  SSL_CTX_set_options(ctx, SSL_OP_NO_TICKET | SSL_OP_NO_RENEGOTIATION | SSL_OP_NO_COMPRESSION);
   SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
   SSL_CTX_set_cert_verify_callback(ctx, verify_server_certificate, nullptr);
   return TlsConfig{std::move(context), std::move(verifier)};

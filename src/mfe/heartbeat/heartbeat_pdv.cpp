@@ -28,8 +28,14 @@ const std::string& cached_os_description() {
 }
 
 kovo_base::Result<codec::MfeBody> send_heartbeat_pdv() {
-  return send_mfe_message(std::nullopt, codec::MfeMessageType::HeartBeatPDV,
-                          heartbeat_pdv_contents(read_ac_status(), cached_os_description()));
+  auto answer = send_mfe_message(std::nullopt, codec::MfeMessageType::HeartBeatPDV,
+                                 heartbeat_pdv_contents(read_ac_status(), cached_os_description()));
+  if (!answer) return std::unexpected(std::move(answer.error()));
+  // The interval in the first field is all the heartbeat reads: only that
+  // field becomes a string, however many the module sent.
+  codec::MfeBody body{answer->code, answer->source, {answer->fields.num_session, {}}};
+  if (auto first = answer->fields.contents.at(0)) body.fields.contents.emplace_back(*first);
+  return body;
 }
 
 }  // namespace tavik::mfe
