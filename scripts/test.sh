@@ -4,6 +4,7 @@
 #  - a short soak of the library under faults and load (ASan+UBSan, then TSan),
 #  - the concurrency tests again under ThreadSanitizer,
 #  - each fuzz target briefly,
+#  - the till-session example of every language in examples/ against the simulator,
 #  - the Windows DLL, cross-built, with its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -43,6 +44,8 @@ if [ -x scripts/fuzz.sh ]; then
   echo "== Fuzz targets (short run)"
   scripts/fuzz.sh "${FUZZ_SECONDS:-15}"
 fi
+echo "== Examples in every language against the simulator"
+scripts/test-examples.sh
 echo "== Windows DLL under Wine"
 scripts/test-windows.sh
 echo "== all tests passed"

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds the library and the simulator (the release build of scripts/run.sh),
+# builds the till-session example of every language in examples/ with its
+# Debian toolchain, then runs each one against a simulated module in a
+# private network namespace and checks what it printed
+# (scripts/run-examples.sh).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+jobs=$(nproc)
+
+scripts/install-deps.sh
+scripts/install-example-deps.sh
+
+build=$root/build/release
+out=$root/build/examples
+echo "Building the library and the simulator (log in build/examples-build.log)..."
+mkdir -p "$out"
+{ cmake --preset release && cmake --build --preset release -j "$jobs" --target taviksat tavik-simulator; } \
+  > build/examples-build.log 2>&1 || { tail -40 build/examples-build.log; exit 1; }
+
+echo "Building the examples..."
+rm -rf "$out"/{c,csharp,pascal,java}
+mkdir -p "$out"/{c,csharp,pascal,java}
+# C, against the header of this tree and the library of the build tree
+# (examples/c/Makefile: TAVIKSAT names another place, e.g. pkg-config's).
+make -s -C examples/c OUT="$out/c" BUILD="$build"
+# C#: Mono's compiler; the program runs on mono (or .NET on Windows).
+mcs -nologo -warnaserror -out:"$out/csharp/TillSession.exe" examples/csharp/TillSession.cs
+# Free Pascal in Delphi mode, linking libtaviksat.so as Delphi links the DLL.
+fpc -v0 -Mdelphi -Sew -FE"$out/pascal" -FU"$out/pascal" -Fl"$build/src" examples/pascal/till_session.dpr > "$out/pascal/fpc.log" 2>&1 ||
+  { cat "$out/pascal/fpc.log"; exit 1; }
+# Java 17 with Debian's JNA.
+javac -Werror -cp /usr/share/java/jna.jar -d "$out/java" examples/java/TillSession.java
+
+# The simulated module listens on the fixed ports 9014/9015: in a network
+# namespace of its own when permitted.
+scripts/in-private-network.sh scripts/run-examples.sh "$build" "$out"
