@@ -27,9 +27,10 @@ for _ in $(seq 100); do
 done
 
 export LD_LIBRARY_PATH="$build/src${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
+# Python is Debian's own interpreter (package python3), whatever else is on PATH.
 declare -A commands=(
   [c]="$out/c/till_session"
-  [python]="python3 $PWD/examples/python/till_session.py"
+  [python]="/usr/bin/python3 $PWD/examples/python/till_session.py"
   [csharp]="mono $out/csharp/TillSession.exe"
   [pascal]="$out/pascal/till_session"
   [java]="java -cp /usr/share/java/jna.jar:$out/java TillSession"

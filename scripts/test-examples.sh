@@ -19,6 +19,9 @@ mkdir -p "$out"
 { cmake --preset release && cmake --build --preset release -j "$jobs" --target taviksat tavik-simulator; } \
   > build/examples-build.log 2>&1 || { tail -40 build/examples-build.log; exit 1; }
 
+echo "Toolchains: $(gcc -dumpfullversion | sed 's/^/gcc /'), $(/usr/bin/python3 --version),\
+ $(mcs --version | sed 's/ compiler version//'), $(mono --version | head -1 | awk '{print "Mono runtime", $5}'),\
+ Free Pascal $(fpc -iV), $(javac -version 2>&1), JNA $(readlink -f /usr/share/java/jna.jar | sed 's/.*jna-\(.*\)\.jar/\1/')"
 echo "Building the examples..."
 rm -rf "$out"/{c,csharp,pascal,java}
 mkdir -p "$out"/{c,csharp,pascal,java}
