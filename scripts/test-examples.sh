@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the library and the simulator (the release build of scripts/run.sh),
-# builds the till-session example of every language in examples/ with its
+# Builds the library and the simulator (in the optimised, unsanitised tree
+# that scripts/test-windows.sh keeps for its host simulator), builds the till-session example of every language in examples/ with its
 # Debian toolchain, then runs each one against a simulated module in a
 # private network namespace and checks what it printed
 # (scripts/run-examples.sh).
@@ -12,11 +12,15 @@ jobs=$(nproc)
 scripts/install-deps.sh
 scripts/install-example-deps.sh
 
-build=$root/build/release
+# The same tree and options as test-windows.sh, so the suite compiles the
+# simulator once; the examples load the library from it too.
+build=$root/build/win-host
 out=$root/build/examples
 echo "Building the library and the simulator (log in build/examples-build.log)..."
 mkdir -p "$out"
-{ cmake --preset release && cmake --build --preset release -j "$jobs" --target taviksat tavik-simulator; } \
+{ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+    -DTAVIK_BUILD_TESTS=OFF -DTAVIK_BUILD_BENCH=OFF &&
+  cmake --build "$build" -j "$jobs" --target taviksat tavik-simulator; } \
   > build/examples-build.log 2>&1 || { tail -40 build/examples-build.log; exit 1; }
 
 echo "Toolchains: $(gcc -dumpfullversion | sed 's/^/gcc /'), $(/usr/bin/python3 --version),\
