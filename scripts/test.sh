@@ -5,6 +5,7 @@
 #  - tsan:      the concurrency tests again under ThreadSanitizer,
 #  - soak-tsan: a shorter soak under ThreadSanitizer,
 #  - fuzz:      each fuzz target briefly,
+#  - examples:  the till-session example of every language in examples/ against the simulator,
 #  - windows:   the Windows DLL, cross-built, with its tests under Wine.
 # Every stage runs even when an earlier one failed; the run ends with a line
 # per stage and the totals, "ci: N passed, N failed, N skipped", and fails
@@ -50,5 +51,6 @@ stage soak-asan soak asan "${SOAK_CALLS:-2000}"
 stage tsan tsan_suite
 stage soak-tsan soak tsan "${SOAK_TSAN_CALLS:-300}"
 stage fuzz scripts/fuzz.sh "${FUZZ_SECONDS:-15}"
+stage examples scripts/test-examples.sh
 stage windows scripts/test-windows.sh
 stage_summary

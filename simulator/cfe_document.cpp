@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "simulator/decimal_amount.h"
 #include "simulator/text_utils.h"
 #include "simulator/xml_scan.h"
 
@@ -90,14 +91,24 @@ std::string cancellation_document(const Emission& e, std::string_view cancelled_
       signature_block(e.key, e.qr_signature));
 }
 
+namespace {
+std::int64_t amount_cents(std::string_view xml, std::string_view name) {
+  const auto value = parse_decimal(xml::text_of(xml, name).value_or("0"));
+  return value ? cents_of(*value) : 0;
+}
+}  // namespace
+
 std::int64_t sale_total_cents(std::string_view sale_xml) {
   std::int64_t total = 0;
   for (const auto& det : xml::find_all(sale_xml, "det")) {
-    const auto quantity = parse_amount_cents(xml::text_of(det.inner, "qCom").value_or("0"));
-    const auto price = parse_amount_cents(xml::text_of(det.inner, "vUnCom").value_or("0"));
-    if (quantity && price) total += (*quantity * *price + 50) / 100;
-    if (auto discount = parse_amount_cents(xml::text_of(det.inner, "vDesc").value_or("0"))) total -= *discount;
-    if (auto other = parse_amount_cents(xml::text_of(det.inner, "vOutro").value_or("0"))) total += *other;
+    const auto quantity = parse_decimal(xml::text_of(det.inner, "qCom").value_or("0"));
+    const auto price = parse_decimal(xml::text_of(det.inner, "vUnCom").value_or("0"));
+    const CentsRule rule = xml::text_of(det.inner, "indRegra") == "T" ? CentsRule::Truncate : CentsRule::Round;
+    if (quantity && price) total += product_cents(*quantity, *price, rule);
+    total += amount_cents(det.inner, "vOutro") - amount_cents(det.inner, "vDesc");
+  }
+  if (const auto subtotal = xml::find(sale_xml, "DescAcrEntr")) {
+    total += amount_cents(subtotal->inner, "vAcresSubtot") - amount_cents(subtotal->inner, "vDescSubtot");
   }
   return total;
 }

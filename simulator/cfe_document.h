@@ -37,7 +37,10 @@ std::string sale_document(const Emission& emission, std::string_view sale_xml);
 std::string cancellation_document(const Emission& emission, std::string_view cancelled_key,
                                   std::string_view sale_date_time, std::string_view cancellation_xml);
 
-// Total of a sale: sum over items of qCom * vUnCom - vDesc + vOutro, in cents.
+// Total of a sale in cents, in exact decimal arithmetic: per item qCom x vUnCom
+// rounded (or truncated when indRegra is T) to cents, less vDesc, plus vOutro;
+// then less the subtotal discount and plus the subtotal surcharge of
+// total/DescAcrEntr.
 std::int64_t sale_total_cents(std::string_view sale_xml);
 // CPF or CNPJ of the consumer in dest, or empty.
 std::string sale_consumer(std::string_view sale_xml);

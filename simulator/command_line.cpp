@@ -12,18 +12,18 @@ namespace {
 using Setter = std::function<std::expected<void, std::string>(CommandLine&, const std::string&)>;
 
 std::expected<std::uint64_t, std::string> number(const std::string& option, const std::string& value,
-                                                 std::uint64_t max) {
-  const auto parsed = all_digits(value) && value.size() <= 19 ? parse_integer(value) : std::nullopt;
-  if (!parsed || std::uint64_t(*parsed) > max) {
-    return std::unexpected(fmt::format("{} needs a number up to {}, not '{}'", option, max, value));
+                                                 std::uint64_t min, std::uint64_t max) {
+  const auto parsed = all_digits(value) && value.size() <= 18 ? parse_integer(value) : std::nullopt;
+  if (!parsed || std::uint64_t(*parsed) < min || std::uint64_t(*parsed) > max) {
+    return std::unexpected(fmt::format("{} needs a number from {} to {}, not '{}'", option, min, max, value));
   }
   return std::uint64_t(*parsed);
 }
 
 template <class Apply>
-Setter numeric(std::string option, std::uint64_t max, Apply apply) {
-  return [option, max, apply](CommandLine& line, const std::string& value) -> std::expected<void, std::string> {
-    const auto n = number(option, value, max);
+Setter numeric(std::string option, std::uint64_t max, Apply apply, std::uint64_t min = 0) {
+  return [option, min, max, apply](CommandLine& line, const std::string& value) -> std::expected<void, std::string> {
+    const auto n = number(option, value, min, max);
     if (!n) return std::unexpected(n.error());
     apply(line, *n);
     return {};
@@ -38,15 +38,46 @@ Setter text(Apply apply) {
   };
 }
 
+// Dotted-decimal IPv4 text: four numbers 0-255 without leading zeros.
+bool is_ipv4_text(std::string_view text) {
+  int octets = 0;
+  while (true) {
+    const auto dot = text.find('.');
+    const std::string_view octet = text.substr(0, dot);
+    if (!all_digits(octet) || octet.size() > 3 || (octet.size() > 1 && octet[0] == '0') ||
+        *parse_integer(octet) > 255) {
+      return false;
+    }
+    ++octets;
+    if (dot == std::string_view::npos) break;
+    text.remove_prefix(dot + 1);
+  }
+  return octets == 4;
+}
+
+template <class Apply>
+Setter address(std::string option, Apply apply) {
+  return [option, apply](CommandLine& line, const std::string& value) -> std::expected<void, std::string> {
+    if (!is_ipv4_text(value)) return std::unexpected(fmt::format("{} needs an IPv4 address, not '{}'", option, value));
+    apply(line, value);
+    return {};
+  };
+}
+
 const std::map<std::string, Setter>& setters() {
   using std::chrono::milliseconds;
   static const std::map<std::string, Setter> table{
-      {"--address", text([](CommandLine& l, const std::string& v) { l.options.address = v; })},
+      {"--address", address("--address", [](CommandLine& l, const std::string& v) { l.options.address = v; })},
       {"--port", numeric("--port", 65535, [](CommandLine& l, std::uint64_t n) { l.options.tls_port = std::uint16_t(n); })},
-      {"--serial", text([](CommandLine& l, const std::string& v) { l.options.device.serial = v; })},
+      {"--serial", [](CommandLine& l, const std::string& v) -> std::expected<void, std::string> {
+         if (!all_digits(v) || v.size() > 9) return std::unexpected(fmt::format("--serial needs 1 to 9 digits, not '{}'", v));
+         l.options.device.serial = v;
+         return {};
+       }},
       {"--model", text([](CommandLine& l, const std::string& v) { l.options.device.model = v; })},
       {"--module-version", text([](CommandLine& l, const std::string& v) { l.options.device.version = v; })},
-      {"--beacon-target", text([](CommandLine& l, const std::string& v) { l.options.beacon->target = v; })},
+      {"--beacon-target",
+       address("--beacon-target", [](CommandLine& l, const std::string& v) { l.options.beacon->target = v; })},
       {"--beacon-port", numeric("--beacon-port", 65535,
                                 [](CommandLine& l, std::uint64_t n) { l.options.beacon->port = std::uint16_t(n); })},
       {"--beacon-period-ms", numeric("--beacon-period-ms", 3600000,
@@ -65,8 +96,9 @@ const std::map<std::string, Setter>& setters() {
       {"--cnpj", text([](CommandLine& l, const std::string& v) { l.options.device.taxpayer_cnpj = v; })},
       {"--sign-ac", text([](CommandLine& l, const std::string& v) { l.options.device.ac_signature = v; })},
       {"--emergency-code", text([](CommandLine& l, const std::string& v) { l.options.device.emergency_code = v; })},
-      {"--session-depth", numeric("--session-depth", 100,
-                                  [](CommandLine& l, std::uint64_t n) { l.options.device.session_depth = n; })},
+      {"--session-depth", numeric(
+                              "--session-depth", 100,
+                              [](CommandLine& l, std::uint64_t n) { l.options.device.session_depth = n; }, 1)},
       {"--block-after-wrong-codes", numeric("--block-after-wrong-codes", 1000, [](CommandLine& l, std::uint64_t n) {
          l.options.device.block_after_wrong_codes = unsigned(n);
        })},
@@ -135,7 +167,8 @@ Network
   --beacon-port P          beacon UDP port (9015)
   --beacon-period-ms N     time between beacons (1000)
   --no-beacon              send no beacons
-  --cert-dir DIR           development certificates ({})
+  --cert-dir DIR           development certificates
+                           ({})
 
 Identity
   --serial S               serial number, 1 to 9 digits (900000123)
@@ -169,6 +202,9 @@ Faults
 Output
   --quiet                  do not log requests and answers
   --help                   this text
+
+Exit status: 0 after Ctrl-C, 2 for any bad option, 1 when the module cannot
+start (address or port taken, certificates unreadable).
 )",
                      default_cert_dir(), faults);
 }

@@ -28,6 +28,9 @@ FiscalModule::FiscalModule(DeviceConfig config) : config_(std::move(config)), ra
     activation_code_ = *config_.activation_code;
   }
   ac_signature_ = config_.ac_signature;
+  // A module talks to SEFAZ from the moment it is on, sale or no sale: the
+  // status table's DH_ULTIMA is never empty.
+  last_sefaz_contact_ = date_time_text(now());
 }
 
 std::chrono::system_clock::time_point FiscalModule::now() const {

@@ -10,13 +10,20 @@
 #include "simulator/platform/socket.h"
 #include "simulator/text_utils.h"
 
+namespace {
+// Exit statuses: every bad option gives the same one, distinct from a module
+// that could not start with good options (port taken, certificates missing).
+constexpr int kExitOptionError = 2;
+constexpr int kExitStartFailure = 1;
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace tavik::simulator;
   platform::block_termination_signals();
   auto line = parse_command_line(std::vector<std::string>(argv + 1, argv + argc));
   if (!line) {
     fmt::print(stderr, "tavik-simulator: {}\n", line.error());
-    return 2;
+    return kExitOptionError;
   }
   if (line->help) {
     fmt::print("{}", help_text());
@@ -35,7 +42,7 @@ int main(int argc, char** argv) {
   auto simulator = Simulator::start(line->options);
   if (!simulator) {
     fmt::print(stderr, "tavik-simulator: {}\n", simulator.error());
-    return 1;
+    return kExitStartFailure;
   }
   const auto& o = line->options;
   fmt::print("Simulated {} serial {} on {}:{} (TLS){}{}\n", o.device.model, o.device.serial, o.address,

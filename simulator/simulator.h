@@ -9,6 +9,7 @@
 
 #include "simulator/beacon.h"
 #include "simulator/byte_pipe.h"
+#include "simulator/cert_dir.h"
 #include "simulator/device_config.h"
 #include "simulator/faults.h"
 #include "simulator/fiscal_module.h"

@@ -1,7 +1,6 @@
 #include "simulator/text_utils.h"
 
 #include <charconv>
-#include <cmath>
 #include <fmt/format.h>
 
 namespace tavik::simulator {
@@ -97,14 +96,6 @@ std::string amount_text(std::int64_t cents) {
   const char* sign = cents < 0 ? "-" : "";
   const std::uint64_t magnitude = cents < 0 ? std::uint64_t(-(cents + 1)) + 1 : std::uint64_t(cents);
   return fmt::format("{}{}.{:02}", sign, magnitude / 100, magnitude % 100);
-}
-
-std::optional<std::int64_t> parse_amount_cents(std::string_view text) {
-  double value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc{} || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
-  if (std::fabs(value) > 1e13) return std::nullopt;
-  return std::llround(value * 100.0);
 }
 
 }  // namespace tavik::simulator

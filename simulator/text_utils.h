@@ -25,7 +25,5 @@ std::string date_text(std::chrono::system_clock::time_point at);
 
 // Amounts in cents written with "." and two decimals: 200 -> "2.00".
 std::string amount_text(std::int64_t cents);
-// "2", "2.5", "2.00" -> cents; nothing when it is no decimal number.
-std::optional<std::int64_t> parse_amount_cents(std::string_view text);
 
 }  // namespace tavik::simulator

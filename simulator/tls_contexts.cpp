@@ -120,8 +120,6 @@ std::expected<SslCtx, std::string> sha1_only_context(const std::string& cert, co
 
 }  // namespace
 
-std::string default_cert_dir() { return TAVIK_SIMULATOR_CERT_DIR; }
-
 std::string take_openssl_errors() {
   std::string text;
   while (const unsigned long code = ERR_get_error()) {

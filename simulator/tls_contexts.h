@@ -18,9 +18,6 @@ struct SslCtxFree {
 };
 using SslCtx = std::unique_ptr<SSL_CTX, SslCtxFree>;
 
-// The directory holding the development certificates of this source tree.
-std::string default_cert_dir();
-
 class TlsContexts {
  public:
   static std::expected<TlsContexts, std::string> load(const std::string& cert_dir);
