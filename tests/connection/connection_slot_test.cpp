@@ -203,6 +203,18 @@ TEST_F(SlotTest, WaitingCallerIsServedBeforeAHolderThatAsksAgain) {
   EXPECT_EQ(order, (std::vector<std::string>{"caller", "heartbeat"}));
 }
 
+TEST_F(SlotTest, BoundedDropGivesUpWhileHeldAndDropsOnceFree) {
+  // The unload's drop may not wait on an exchange that never ends, and it
+  // must not jump ahead of a caller already queued for the connection.
+  auto holder = slot_.acquire(HandleKind::Usb);
+  ASSERT_TRUE(holder);
+  EXPECT_FALSE(slot_.drop_within(std::chrono::milliseconds(20)));
+  holder->release();
+  EXPECT_TRUE(slot_.holds_handle());
+  EXPECT_TRUE(slot_.drop_within(std::chrono::milliseconds(20)));
+  EXPECT_FALSE(slot_.holds_handle());
+}
+
 TEST_F(SlotTest, GuardReleasedNormallyDuringUnrelatedUnwinding) {
   // A guard created and released while some other exception is in flight is
   // not an abnormal end of its own.

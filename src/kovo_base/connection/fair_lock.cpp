@@ -8,6 +8,13 @@ void FairLock::lock() {
   turn_.wait(lock, [&] { return serving_ == ticket; });
 }
 
+bool FairLock::try_lock() {
+  std::lock_guard lock(mutex_);
+  if (next_ticket_ != serving_) return false;
+  ++next_ticket_;
+  return true;
+}
+
 void FairLock::unlock() {
   {
     std::lock_guard lock(mutex_);

@@ -16,6 +16,9 @@ class FairLock {
   // BasicLockable, so std::unique_lock and std::lock_guard take it.
   void lock();
   void unlock();
+  // Takes the lock only when nobody holds it or waits for it, so a try never
+  // jumps the queue.
+  bool try_lock();
 
   // How many hold or wait for the lock (holder included); for tests that
   // must know a thread is queued before they go on.
