@@ -1,4 +1,4 @@
-#include "mfe/log/stderr_sink.h"
+#include "log/stderr_sink.h"
 
 #include "platform/console.h"
 

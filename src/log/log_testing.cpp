@@ -1,8 +1,8 @@
-#include "mfe/log/log_testing.h"
+#include "log/log_testing.h"
 
-#include "mfe/log/init_logging.h"
-#include "mfe/log/log_environment.h"
-#include "mfe/log/logger_registry.h"
+#include "log/init_logging.h"
+#include "log/log_environment.h"
+#include "log/logger_registry.h"
 
 namespace tavik::log::testing {
 

@@ -1,4 +1,4 @@
-#include "kovo_base/debug_text.h"
+#include "base/debug_text.h"
 
 #include <fmt/format.h>
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "mfe/log/logger.h"
+#include "log/logger.h"
 
 namespace tavik::log {
 

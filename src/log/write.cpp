@@ -1,5 +1,5 @@
-#include "mfe/log/log.h"
-#include "mfe/log/logger_registry.h"
+#include "log/log.h"
+#include "log/logger_registry.h"
 
 namespace tavik::log {
 

@@ -1,9 +1,9 @@
-#include "mfe/log/logger.h"
+#include "log/logger.h"
 
 #include <utility>
 
-#include "mfe/log/level_text.h"
-#include "mfe/log/line_format.h"
+#include "log/level_text.h"
+#include "log/line_format.h"
 
 namespace tavik::log {
 

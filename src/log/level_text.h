@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "mfe/log/log.h"
+#include "log/log.h"
 
 namespace tavik::log {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "mfe/log/log.h"
+#include "log/log.h"
 
 namespace tavik::log {
 

@@ -1,6 +1,6 @@
-#include "mfe/log/log_environment.h"
+#include "log/log_environment.h"
 
-#include "mfe/log/stderr_sink.h"
+#include "log/stderr_sink.h"
 #include "platform/console.h"
 #include "platform/local_time.h"
 

@@ -1,4 +1,4 @@
-#include "mfe/log/level_text.h"
+#include "log/level_text.h"
 
 #include <array>
 #include <utility>

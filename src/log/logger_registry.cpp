@@ -1,4 +1,4 @@
-#include "mfe/log/logger_registry.h"
+#include "log/logger_registry.h"
 
 #include <algorithm>
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-#include "mfe/log/line_sink.h"
+#include "log/line_sink.h"
 
 namespace tavik::log {
 

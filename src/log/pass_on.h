@@ -9,7 +9,7 @@
 
 #include <fmt/format.h>
 
-#include "mfe/log/log.h"
+#include "log/log.h"
 
 namespace tavik::log {
 

@@ -7,8 +7,8 @@
 #include <mutex>
 #include <string_view>
 
-#include "mfe/log/line_sink.h"
-#include "mfe/log/log.h"
+#include "log/line_sink.h"
+#include "log/log.h"
 
 namespace tavik::log {
 

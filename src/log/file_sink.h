@@ -1,5 +1,5 @@
 #pragma once
-#include "mfe/log/line_sink.h"
+#include "log/line_sink.h"
 #include "platform/files.h"
 
 namespace tavik::log {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "mfe/log/line_sink.h"
+#include "log/line_sink.h"
 
 namespace tavik::log::testing {
 

@@ -1,4 +1,4 @@
-#include "mfe/log/file_sink.h"
+#include "log/file_sink.h"
 
 namespace tavik::log {
 

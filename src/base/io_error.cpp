@@ -1,6 +1,6 @@
-#include "kovo_base/io_error.h"
+#include "base/io_error.h"
 
-#include "kovo_base/debug_text.h"
+#include "base/debug_text.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,11 +1,11 @@
-#include "mfe/log/init_logging.h"
+#include "log/init_logging.h"
 
 #include <memory>
 
-#include "mfe/log/file_sink.h"
-#include "mfe/log/level_text.h"
-#include "mfe/log/log_environment.h"
-#include "mfe/log/logger_registry.h"
+#include "log/file_sink.h"
+#include "log/level_text.h"
+#include "log/log_environment.h"
+#include "log/logger_registry.h"
 #include "platform/files.h"
 
 namespace tavik::log {

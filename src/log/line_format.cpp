@@ -1,11 +1,11 @@
-#include "mfe/log/line_format.h"
+#include "log/line_format.h"
 
 #include <array>
 #include <iterator>
 
 #include <fmt/format.h>
 
-#include "mfe/log/level_text.h"
+#include "log/level_text.h"
 
 namespace tavik::log {
 
