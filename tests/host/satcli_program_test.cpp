@@ -110,18 +110,26 @@ class SatcliBesideALibrary : public ::testing::Test {
   fs::path dir_;
 };
 
-TEST_F(SatcliBesideALibrary, LoadsTheLibraryBesideItFirst) {
+TEST_F(SatcliBesideALibrary, LoadsTheChosenLibraryElseTheOneBesideIt) {
   fs::copy_file(TAVIK_STUB_LIBRARY_PATH, beside());
-  const ProgramRun run = this->run({"VersaoLib"});
-  EXPECT_EQ(run.exit_status, 0) << run.err;
-  EXPECT_EQ(run.out, "stub library beside satcli\n");
-}
-
-TEST_F(SatcliBesideALibrary, AChosenLibraryComesBeforeTheOneBesideIt) {
-  fs::copy_file(TAVIK_STUB_LIBRARY_PATH, beside());
-  const ProgramRun run = this->run({"--lib", TAVIK_LIBRARY_PATH, "VersaoLib"});
-  EXPECT_EQ(run.exit_status, 0) << run.err;
-  EXPECT_TRUE(run.out.starts_with("TAVIK  DLL SAT Versão: ")) << run.out;
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> environment;
+    std::string out_start;
+  };
+  const std::string stub = "stub library beside satcli";
+  const std::string real = "TAVIK  DLL SAT Versão: ";
+  const std::vector<Case> cases = {
+      {{"VersaoLib"}, {}, stub},
+      {{"--lib", TAVIK_LIBRARY_PATH, "VersaoLib"}, {}, real},
+      {{"VersaoLib"}, {std::string("TAVIK_LIBRARY=") + TAVIK_LIBRARY_PATH}, real},
+      {{"VersaoLib"}, {"TAVIK_LIBRARY="}, stub},  // empty: not a choice
+  };
+  for (const auto& c : cases) {
+    const ProgramRun run = this->run(c.args, c.environment);
+    EXPECT_EQ(run.exit_status, 0) << run.err;
+    EXPECT_TRUE(run.out.starts_with(c.out_start)) << run.out;
+  }
 }
 
 TEST_F(SatcliBesideALibrary, WithNoneBesideItTheSystemSearchFindsTheLibrary) {

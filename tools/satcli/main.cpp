@@ -98,8 +98,10 @@ int main(int argc, char** argv) {
     return all_calls_ran;
   }
 
+  // An empty TAVIK_LIBRARY counts as unset: dlopen("") would name satcli itself.
   std::optional<std::string> chosen = line->library;
-  if (!chosen && std::getenv("TAVIK_LIBRARY")) chosen = std::getenv("TAVIK_LIBRARY");
+  const char* environment_choice = std::getenv("TAVIK_LIBRARY");
+  if (!chosen && environment_choice != nullptr && *environment_choice != '\0') chosen = environment_choice;
   const auto library = satcli::load_taviksat(chosen, TAVIK_LIBRARY_FILE_NAME);
   if (!library) {
     std::fprintf(stderr, "satcli: %s\n", library.error().c_str());
