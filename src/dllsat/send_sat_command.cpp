@@ -9,12 +9,15 @@
 #include "dllsat/session_manager.h"
 #include "kovo_base/connection/connection_slot.h"
 #include "kovo_base/connection/exchange.h"
-#include "mfe/log/log.h"
-#include "mfe/logging.h"
+#include "log/log.h"
+#include "log/pass_on.h"
 
 namespace tavik::dllsat {
 namespace {
 constexpr std::string_view messages_target = "mfe::messages";
+// A failed SAT call is logged under the exported layer's target, like the
+// failures of the MFE calls.
+constexpr ::tavik::log::ResultPassOn log_under_mfe_target{"mfe::logging"};
 }  // namespace
 
 kovo_base::Result<std::string> send_sat_command(std::int32_t session, codec::SatFunction function,
@@ -25,14 +28,14 @@ kovo_base::Result<std::string> send_sat_command(std::int32_t session, codec::Sat
   // when the device cannot be reached.
   register_session(session);
 
-  auto guard = mfe::log_and_pass_on(kovo_base::connection::get_connection(), ::tavik::log::Level::Error, "Failed to open port");
+  auto guard = log_under_mfe_target(kovo_base::connection::get_connection(), ::tavik::log::Level::Error, "Failed to open port");
   if (!guard) return std::unexpected(std::move(guard.error()));
   auto response = kovo_base::connection::send_and_receive<SatMessage>(*guard, request);
   // Released as soon as the exchange ends: in per-request mode this closes
   // the connection before anything is logged.
   guard->release();
 
-  response = mfe::log_and_pass_on(std::move(response), ::tavik::log::Level::Error,
+  response = log_under_mfe_target(std::move(response), ::tavik::log::Level::Error,
                                   fmt::format("Failed to send {}", function_name(function)));
   if (!response) return std::unexpected(std::move(response.error()));
   // Rendered anew from the decoded fields, not passed through, in the

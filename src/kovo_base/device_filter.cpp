@@ -1,6 +1,6 @@
 #include "kovo_base/device_filter.h"
 
-#include "kovo_base/debug_text.h"
+#include "base/debug_text.h"
 
 #include <memory>
 #include <mutex>

@@ -3,7 +3,7 @@
 // Warn level is logged under target kovo_base::logging as
 // "<context>: <display> (<debug>)"; the result itself is returned unchanged.
 #include "kovo_base/connection_error.h"
-#include "mfe/log/pass_on.h"
+#include "log/pass_on.h"
 
 namespace tavik::kovo_base {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "kovo_base/io_error.h"
+#include "base/io_error.h"
 
 namespace tavik::kovo_base {
 

@@ -4,7 +4,7 @@
 
 #include "dllsat/session_manager.h"
 #include "mfe/build_id.h"
-#include "mfe/log/log.h"
+#include "log/log.h"
 #include "platform/env.h"
 
 namespace tavik::mfe {

@@ -4,7 +4,7 @@
 // "<context>: <display> (<debug>)"; the result itself is returned unchanged.
 //   return log_and_pass_on(get_connection(), log::Level::Error, "Failed to open port");
 #include "kovo_base/connection_error.h"
-#include "mfe/log/pass_on.h"
+#include "log/pass_on.h"
 
 namespace tavik::mfe {
 

@@ -7,7 +7,7 @@
 #include "dllsat/session_manager.h"
 #include "kovo_base/connection/connection_slot.h"
 #include "kovo_base/connection/exchange.h"
-#include "mfe/log/log.h"
+#include "log/log.h"
 #include "mfe/logging.h"
 #include "mfe/mfe_message.h"
 

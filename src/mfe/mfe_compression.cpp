@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "mfe/log/log.h"
+#include "log/log.h"
 
 namespace tavik::mfe {
 

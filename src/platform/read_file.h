@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "kovo_base/io_error.h"
+#include "base/io_error.h"
 
 namespace tavik::platform {
 

@@ -11,7 +11,7 @@
 #include <span>
 #include <string>
 
-#include "kovo_base/io_error.h"
+#include "base/io_error.h"
 
 namespace tavik::platform {
 

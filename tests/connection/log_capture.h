@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "mfe/log/log_testing.h"
+#include "log/log_testing.h"
 
 namespace tavik::testing {
 

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "log_fixture.h"
-#include "mfe/log/init_logging.h"
+#include "log/init_logging.h"
 
 namespace tavik::log::testing {
 namespace {

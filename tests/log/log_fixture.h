@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "mfe/log/log.h"
-#include "mfe/log/log_testing.h"
+#include "log/log.h"
+#include "log/log_testing.h"
 
 namespace tavik::log::testing {
 

@@ -1,7 +1,8 @@
 #pragma once
 // Every export of the library with its C signature, for hosts that call them
 // by name. Parameter letters: i = int, s = const char*. Result letters:
-// t = result text, j = JSON text or NULL, i = int, v = nothing.
+// t = result text, j = JSON text or NULL, i = int, f = int status (0 success,
+// 1 failure), v = nothing.
 #include <array>
 #include <string_view>
 
@@ -44,9 +45,9 @@ inline constexpr std::array<ExportSignature, 36> exports{{
     {"DesabilitarProtocoloComprimido", 'v', "", ""},
     {"HabilitarRedeBroadcast", 'v', "", ""},
     {"AbreSerialMFE", 'i', "", ""},
-    {"FiltraMFENumSerie", 'i', "s", "numeroSerie"},
-    {"FiltraMFEUsb", 'i', "ii", "hub porta"},
-    {"FiltraMFEIp", 'i', "s", "ip"},
+    {"FiltraMFENumSerie", 'f', "s", "numeroSerie"},
+    {"FiltraMFEUsb", 'f', "ii", "hub porta"},
+    {"FiltraMFEIp", 'f', "s", "ip"},
     {"LimpaFiltrosMFE", 'v', "", ""},
     {"GetDeviceInfoAsJson", 'j', "", ""},
     {"ListAvailableMfeUsbAsJson", 'j', "", ""},

@@ -1,7 +1,9 @@
 #include "invoke.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <string_view>
 
 namespace satcli {
 
@@ -29,11 +31,34 @@ CallOutcome from_text(char result, const char* text) {
   return outcome;
 }
 
+std::string parameter_name(const ExportSignature& signature, std::size_t index) {
+  std::string_view names = signature.parameter_names;
+  for (std::size_t i = 0; i < index; ++i) names.remove_prefix(std::min(names.size(), names.find(' ') + 1));
+  return std::string(names.substr(0, names.find(' ')));
+}
+
 }  // namespace
+
+std::optional<std::string> argument_fault(const ExportSignature& signature, const std::vector<Argument>& args) {
+  const std::string_view p = signature.parameters;
+  if (args.size() != p.size()) {
+    std::string fault = std::string(signature.name) + " takes " + std::to_string(p.size()) +
+                        (p.size() == 1 ? " argument" : " arguments");
+    if (!p.empty()) fault += " (" + std::string(signature.parameter_names) + ")";
+    return fault + ", given " + std::to_string(args.size());
+  }
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    if (p[i] == 'i' && !to_int(args[i])) {
+      return std::string(signature.name) + ": " + parameter_name(signature, i) + " must be a decimal int, given " +
+             (args[i].is_null ? std::string("@null") : "'" + args[i].text + "'");
+    }
+  }
+  return std::nullopt;
+}
 
 std::optional<CallOutcome> invoke(const ExportSignature& sig, void* symbol, const std::vector<Argument>& a) {
   const std::string_view p = sig.parameters;
-  if (a.size() != p.size()) return std::nullopt;
+  if (argument_fault(sig, a)) return std::nullopt;
   std::vector<int> ints;
   for (std::size_t i = 0; i < p.size(); ++i) {
     if (p[i] == 'i') {
@@ -50,7 +75,7 @@ std::optional<CallOutcome> invoke(const ExportSignature& sig, void* symbol, cons
     call<void>(symbol);
     return CallOutcome{r, std::nullopt, 0};
   }
-  if (r == 'i') {
+  if (r == 'i' || r == 'f') {
     int value;
     if (p.empty()) value = call<int>(symbol);
     else if (p == "s") value = call<int, const char*>(symbol, s(0));

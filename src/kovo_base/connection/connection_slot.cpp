@@ -6,7 +6,7 @@
 
 #include "kovo_base/connection/modes.h"
 #include "kovo_base/connection/openers.h"
-#include "mfe/log/log.h"
+#include "log/log.h"
 
 namespace tavik::kovo_base::connection {
 namespace {

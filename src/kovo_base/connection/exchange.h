@@ -20,7 +20,7 @@
 #include "codec/frame.h"
 #include "kovo_base/connection/connection_slot.h"
 #include "kovo_base/connection_error.h"
-#include "mfe/log/log.h"
+#include "log/log.h"
 
 namespace tavik::kovo_base::connection {
 

@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "kovo_base/connection/handle.h"
-#include "mfe/log/log.h"
+#include "log/log.h"
 
 namespace tavik::kovo_base::connection {
 namespace {

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "mfe/log/log.h"
+#include "log/log.h"
 
 namespace tavik::kovo_base::connection {
 namespace {

@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-#include "kovo_base/io_error.h"
+#include "base/io_error.h"
 #include "kovo_base/usb_error.h"
 
 namespace tavik::kovo_base::connection {

@@ -4,7 +4,7 @@
 #include "kovo_base/tcp/tcp_handle.h"
 #include "kovo_base/usb/usb_candidates.h"
 #include "kovo_base/usb/usb_identity.h"
-#include "mfe/log/log.h"
+#include "log/log.h"
 
 namespace tavik::kovo_base {
 

@@ -4,10 +4,14 @@
 
 #include "codec/received_body.h"
 
-#include "mfe/logging.h"
+#include "log/pass_on.h"
 
 namespace tavik::kovo_base::tcp {
 namespace {
+
+// A beacon that cannot be read is logged under the exported layer's target,
+// where the other failures of a call's device choice are logged too.
+constexpr log::ResultPassOn log_under_mfe_target{"mfe::logging"};
 
 // The codec's error in the shape the pass-on log line wants; its display
 // text serves as both renderings.
@@ -22,7 +26,7 @@ std::expected<T, CodecFailure> logged(std::expected<T, codec::ProtocolError> res
   std::expected<T, CodecFailure> wrapped =
       result ? std::expected<T, CodecFailure>(std::move(*result))
              : std::expected<T, CodecFailure>(std::unexpect, CodecFailure{std::move(result.error())});
-  return mfe::log_and_pass_on(std::move(wrapped), log::Level::Error, context);
+  return log_under_mfe_target(std::move(wrapped), log::Level::Error, context);
 }
 
 }  // namespace

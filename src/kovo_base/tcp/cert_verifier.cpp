@@ -7,7 +7,7 @@
 #include <openssl/pem.h>
 
 #include "kovo_base/tcp/openssl_util.h"
-#include "mfe/log/log.h"
+#include "log/log.h"
 
 namespace tavik::kovo_base::tcp {
 namespace {

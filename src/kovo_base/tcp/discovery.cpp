@@ -1,6 +1,6 @@
 #include "kovo_base/tcp/discovery.h"
 
-#include "kovo_base/debug_text.h"
+#include "base/debug_text.h"
 
 #include <algorithm>
 #include <array>
@@ -10,7 +10,7 @@
 
 #include "kovo_base/logging.h"
 #include "kovo_base/tcp/network_settings.h"
-#include "mfe/log/log.h"
+#include "log/log.h"
 #include "platform/sockets.h"
 #include "platform/unload_state.h"
 

@@ -8,7 +8,7 @@
 #include "kovo_base/tcp/network_settings.h"
 #include "kovo_base/tcp/tcp_handle.h"
 #include "kovo_base/tcp/tls_config.h"
-#include "mfe/log/log.h"
+#include "log/log.h"
 #include "platform/sockets.h"
 
 namespace tavik::kovo_base::tcp {

@@ -1,6 +1,6 @@
 #include "kovo_base/tcp/tcp_handle.h"
 
-#include "kovo_base/debug_text.h"
+#include "base/debug_text.h"
 
 #include <algorithm>
 #include <array>

@@ -10,7 +10,7 @@
 #include <span>
 #include <string>
 
-#include "kovo_base/io_error.h"
+#include "base/io_error.h"
 #include "kovo_base/tcp/tls_config.h"
 #include "platform/socket_wake.h"
 #include "platform/sockets.h"

@@ -5,7 +5,7 @@
 #include "kovo_base/device_filter.h"
 #include "kovo_base/usb/usb_candidates.h"
 #include "kovo_base/usb/usb_handle.h"
-#include "mfe/log/log.h"
+#include "log/log.h"
 
 namespace tavik::kovo_base::usb {
 namespace {

@@ -6,7 +6,7 @@
 #include <libusb.h>
 
 #include "kovo_base/logging.h"
-#include "mfe/log/log.h"
+#include "log/log.h"
 
 namespace tavik::kovo_base::usb {
 namespace {

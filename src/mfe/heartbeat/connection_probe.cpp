@@ -9,7 +9,7 @@
 #include <fmt/format.h>
 
 #include "kovo_base/connection/connection_slot.h"
-#include "mfe/log/log.h"
+#include "log/log.h"
 #include "platform/unload_state.h"
 
 namespace tavik::mfe::heartbeat {

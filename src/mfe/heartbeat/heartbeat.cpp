@@ -12,7 +12,7 @@
 #include "mfe/heartbeat/heartbeat_loop.h"
 #include "mfe/heartbeat/heartbeat_testing.h"
 #include "mfe/heartbeat/stop_channel.h"
-#include "mfe/log/log.h"
+#include "log/log.h"
 #include "platform/unload_state.h"
 
 namespace tavik::mfe {

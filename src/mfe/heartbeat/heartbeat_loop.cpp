@@ -4,7 +4,7 @@
 
 #include "mfe/heartbeat/connection_probe.h"
 #include "mfe/heartbeat/wait_time.h"
-#include "mfe/log/log.h"
+#include "log/log.h"
 
 namespace tavik::mfe::heartbeat {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <fmt/format.h>
 
-#include "kovo_base/debug_text.h"
+#include "base/debug_text.h"
 
 namespace tavik::mfe {
 

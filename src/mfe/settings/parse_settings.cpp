@@ -7,7 +7,7 @@
 
 #include <fmt/format.h>
 
-#include "kovo_base/debug_text.h"
+#include "base/debug_text.h"
 #include "mfe/settings/ini_lines.h"
 #include "mfe/settings/ini_values.h"
 

@@ -1,6 +1,6 @@
 #include <fmt/format.h>
 
-#include "kovo_base/debug_text.h"
+#include "base/debug_text.h"
 #include "mfe/settings/settings.h"
 
 namespace tavik::mfe {

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "kovo_base/connection_error.h"
+#include "base/utf8_check.h"
 
 namespace tavik::platform {
 

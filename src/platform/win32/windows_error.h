@@ -3,7 +3,7 @@
 // reacts to, with the system's own message text.
 #include <cstdint>
 
-#include "kovo_base/io_error.h"
+#include "base/io_error.h"
 
 namespace tavik::platform::win32 {
 

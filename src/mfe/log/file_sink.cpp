@@ -1,7 +1,0 @@
-#include "mfe/log/file_sink.h"
-
-namespace tavik::log {
-
-void FileSink::write_line(std::string_view line) { (void)file_.write(line); }
-
-}  // namespace tavik::log

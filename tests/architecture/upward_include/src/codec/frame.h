@@ -1,0 +1,4 @@
+#pragma once
+#include <string>
+#include "taviksat/taviksat.h"
+#include "mfe/exports.h"

@@ -1,0 +1,2 @@
+#pragma once
+#include "codec/frame.h"
