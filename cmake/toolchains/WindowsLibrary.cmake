@@ -46,3 +46,12 @@ include(GNUInstallDirs)
 install(TARGETS taviksat RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${CMAKE_BINARY_DIR}/lib/taviksat.lib DESTINATION ${CMAKE_INSTALL_LIBDIR} OPTIONAL)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/taviksat DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+# libusb-1.0.dll (LGPL) lies beside taviksat.dll, in the build tree for the
+# tests under Wine and in every install, where a user may replace it.
+find_file(TAVIK_LIBUSB_DLL libusb-1.0.dll PATHS ${TAVIK_WINDEPS_LIBUSB_PREFIX}/bin
+          NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+add_custom_command(TARGET taviksat POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${TAVIK_LIBUSB_DLL} $<TARGET_FILE_DIR:taviksat>
+  VERBATIM)
+install(FILES ${TAVIK_LIBUSB_DLL} DESTINATION ${CMAKE_INSTALL_BINDIR})
