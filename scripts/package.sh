@@ -40,7 +40,7 @@ else
   echo "(the fiscal-module maker's CA, for packages to deploy) or TAVIK_DEVELOPMENT_CA=ON (tests only)." >&2
   exit 2
 fi
-common=(-G Ninja -DTAVIK_BUILD_TESTS=OFF -DTAVIK_BUILD_BENCH=OFF -DTAVIK_WERROR=ON "${ca_args[@]}")
+common=(-DTAVIK_BUILD_TESTS=OFF -DTAVIK_BUILD_BENCH=OFF -DTAVIK_WERROR=ON "${ca_args[@]}")
 mkdir -p "$out"
 
 # Fresh trees: nothing of an earlier configuration leaks into a package.
@@ -48,7 +48,8 @@ if [ $make_deb = 1 ]; then
   echo "== Debian package"
   build=build/package-linux
   rm -rf "$build"
-  cmake -S . -B "$build" "${common[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+  # The release preset's compiler flags, so that its compilations are reused.
+  cmake --preset release -B "$build" "${common[@]}" -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
   cmake --build "$build" -j "$jobs"
   (cd "$build" && cpack -G DEB -B "$build/cpack" >/dev/null)
   cp "$build"/cpack/*.deb "$build"/cpack/*.ddeb "$out/"
@@ -59,8 +60,9 @@ if [ $make_zip = 1 ]; then
   scripts/build-windows-deps.sh
   build=build/package-windows
   rm -rf "$build"
-  cmake -S . -B "$build" "${common[@]}" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/x86_64-w64-mingw32.cmake" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  # The windows preset's compiler flags (those of scripts/test-windows.sh), so
+  # that its compilations are reused; linked with symbols, stripped below.
+  cmake --preset windows -B "$build" "${common[@]}" -DTAVIK_LINK_STRIPPED=OFF >/dev/null
   cmake --build "$build" -j "$jobs" --target taviksat satcli
   suffix=$(cat "$build/package-suffix.txt")
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")

@@ -4,7 +4,8 @@
 #  - a short soak of the library under faults and load (ASan+UBSan, then TSan),
 #  - the concurrency tests again under ThreadSanitizer,
 #  - each fuzz target briefly,
-#  - the Windows DLL, cross-built, with its tests under Wine.
+#  - the Windows DLL, cross-built, with its tests under Wine,
+#  - the release packages built with a stand-in maker CA, checked, installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -45,4 +46,6 @@ if [ -x scripts/fuzz.sh ]; then
 fi
 echo "== Windows DLL under Wine"
 scripts/test-windows.sh
+echo "== Release packages: CA guard, .deb and Windows zip, contents, install, consumers"
+scripts/check-release.sh
 echo "== all tests passed"

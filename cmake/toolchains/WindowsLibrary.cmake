@@ -26,8 +26,13 @@ set_target_properties(taviksat PROPERTIES PREFIX "" IMPORT_PREFIX "" LINK_DEPEND
 target_sources(taviksat PRIVATE ${TAVIK_DEF_FILE})
 # Nothing but the .def's names: no automatic export of other symbols.
 target_link_options(taviksat PRIVATE -Wl,--exclude-all-symbols)
-# Optimised builds ship without the symbol table (about half the file).
-target_link_options(taviksat PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
+# Optimised builds ship without the symbol table and debug information
+# (about half the file). scripts/package.sh links them in and strips them
+# itself, keeping them in .debug files beside the package.
+option(TAVIK_LINK_STRIPPED "Link optimised Windows builds without symbols" ON)
+if(TAVIK_LINK_STRIPPED)
+  target_link_options(taviksat PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
+endif()
 
 # An import library for MSVC hosts, from the same .def.
 find_program(TAVIK_DLLTOOL NAMES ${TAVIK_MINGW_HOST}-dlltool dlltool)

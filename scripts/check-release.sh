@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# What a point-of-sale vendor ships, checked end to end, with a stand-in
+# "maker" CA generated here:
+#  1. the configure step refuses builds without a proper CA choice;
+#  2. scripts/package.sh builds the .deb and the Windows zip (from the
+#     release and windows presets' compilations, reused through ccache);
+#  3. their contents, stripping, debug symbols and Depends are right, and no
+#     file contains the development CA;
+#  4. `cmake --install --prefix` of the package tree to a temporary prefix
+#     names that prefix only, and the consumers build against it;
+#  5. the .deb installs with apt-get (as root), the consumers build against
+#     /usr, and the package is removed again.
+# Artefacts stay in build/release-check/dist.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+work=build/release-check
+rm -rf "$work"
+mkdir -p "$work"
+scripts/make-stand-in-maker-ca.sh "$work/maker-ca.pem"
+
+echo "== CA guard at configure time"
+scripts/check-ca-guard.sh "$work/maker-ca.pem"
+
+echo "== Packages with the stand-in maker CA"
+TAVIK_CA_CERT_PEM="$work/maker-ca.pem" scripts/package.sh --out "$work/dist"
+scripts/check-packages.sh "$work/dist" --maker-ca "$work/maker-ca.pem"
+
+echo "== Install at a prefix chosen at install time"
+prefix=$root/$work/prefix
+cmake --install build/package-linux --prefix "$prefix" >/dev/null
+stale=$(grep -r -l -e "$root/build" -e "/usr/" "$prefix"/lib/*/pkgconfig "$prefix"/lib/*/cmake 2>/dev/null || true)
+[ -z "$stale" ] || { echo "FAIL: installed files name another prefix or the build tree: $stale" >&2; exit 1; }
+scripts/check-consumers.sh "$prefix"
+
+echo "== The .deb installed with apt-get"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+if [ -n "$sudo" ] && ! sudo -n true 2>/dev/null; then
+  echo "skipped: installing the .deb needs root"
+  exit 0
+fi
+deb=$(realpath "$(find "$work/dist" -maxdepth 1 -name 'taviksat_*.deb' | head -n1)")
+if dpkg-query -W -f='${Status}' taviksat 2>/dev/null | grep -q "install ok installed"; then
+  echo "FAIL: a taviksat package is already installed on this machine; not replacing it" >&2
+  exit 1
+fi
+trap '$sudo env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq taviksat >/dev/null' EXIT
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" >/dev/null
+scripts/check-consumers.sh /usr
+echo "== release checks passed"
