@@ -23,9 +23,10 @@ set(CPACK_PACKAGE_DESCRIPTION "The taviksat shared library (36 C exports of the 
 interface, over USB and TLS), its header, pkg-config file and CMake package, the satcli host and the \
 fiscal-module simulator.${_devca_note}")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Moves the debug information of every unstripped ELF file into the -dbgsym
+# package and strips the file (so CPACK_STRIP_FILES stays off).
 set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 set(CPACK_DEBIAN_FILE_NAME "taviksat_${PROJECT_VERSION}${_devca}_amd64.deb")
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
