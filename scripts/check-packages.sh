@@ -108,6 +108,11 @@ if [ -n "$zip" ]; then
       *) fail "taviksat.dll imports $import" ;;
     esac
   done
+  # The version resource: its UTF-16 strings hold the version and the licence.
+  zip_version=$(basename "$zip" | sed -n 's/^taviksat-\([0-9.]*\).*/\1/p')
+  strings -el "$dll" >"$work/dll.strings"
+  grep -qxF "$zip_version" "$work/dll.strings" || fail "taviksat.dll has no version resource for $zip_version"
+  grep -qF "Apache License 2.0" "$work/dll.strings" || fail "taviksat.dll's version resource names no licence"
   for binary in taviksat.dll libusb-1.0.dll satcli.exe; do
     x86_64-w64-mingw32-objdump -h "$work/zip/$top/bin/$binary" | grep -q '\.debug_info' && fail "$binary is not stripped"
   done
