@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # The shared library's run-time dependencies (its NEEDED entries) are only
 # OpenSSL, zlib, libusb and the C and C++ runtimes: fmt and everything else
 # of the project are built in. Sanitizer builds also need their runtimes.
