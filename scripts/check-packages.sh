@@ -40,7 +40,7 @@ ca_markers() {
 files_containing() { LC_ALL=C grep -r -l -a -F -f "$1" "$2" || true; }
 
 deb=$(find "$dir" -maxdepth 1 -name 'taviksat_*.deb' | head -n1)
-ddeb=$(find "$dir" -maxdepth 1 -name 'taviksat-dbgsym_*.ddeb' | head -n1)
+ddeb=$(find "$dir" -maxdepth 1 -name 'taviksat_*-dbgsym.ddeb' | head -n1)
 zip=$(find "$dir" -maxdepth 1 -name 'taviksat-*-win64.zip' | head -n1)
 debug_zip=$(find "$dir" -maxdepth 1 -name 'taviksat-*-win64-debug.zip' | head -n1)
 [ -n "$deb" ] || fail "no .deb in $dir"
@@ -65,7 +65,9 @@ if [ -n "$deb" ]; then
   soname=$(readelf -d "$so" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
   [ "$soname" = libtaviksat.so.1 ] || fail "SONAME is '$soname'"
   needed=$(readelf -d "$so" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | tr '\n' ' ')
-  allowed=" libc.so.6 libcrypto.so.3 libgcc_s.so.1 libm.so.6 libssl.so.3 libstdc++.so.6 libusb-1.0.so.0 libz.so.1 "
+  # ld-linux (glibc's dynamic loader, for thread-local storage) is part of libc.
+  allowed=" ld-linux-x86-64.so.2 libc.so.6 libcrypto.so.3 libgcc_s.so.1 libm.so.6 libssl.so.3 libstdc++.so.6"
+  allowed+=" libusb-1.0.so.0 libz.so.1 "
   for entry in $needed; do
     [[ "$allowed" == *" $entry "* ]] || fail "libtaviksat needs $entry (allowed:$allowed)"
   done
@@ -132,8 +134,11 @@ if [ -n "$maker_ca" ]; then
   echo "== development CA in the artefacts"
   ca_markers "$root/certs/development-only/ca-cert.pem" "$work/devca.markers"
   ca_markers "$maker_ca" "$work/maker.markers"
-  found=$(files_containing "$work/devca.markers" "$work")
-  [ -z "$found" ] || fail "the development CA is in: $found"
+  for artefact in deb ddeb zip debug-zip; do
+    [ -d "$work/$artefact" ] || continue
+    found=$(files_containing "$work/devca.markers" "$work/$artefact")
+    [ -z "$found" ] || fail "the development CA is in: $found"
+  done
   for artefact in deb zip; do
     [ -d "$work/$artefact" ] || continue
     [ -n "$(files_containing "$work/maker.markers" "$work/$artefact")" ] ||

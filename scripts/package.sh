@@ -3,7 +3,7 @@
 #   taviksat_<version>[-devca]_amd64.deb          library, header, taviksat.pc,
 #                                                 CMake package, satcli, the
 #                                                 simulator, licence and docs
-#   taviksat-dbgsym_<version>[-devca]_amd64.ddeb  their debug symbols
+#   taviksat_<version>[-devca]_amd64-dbgsym.ddeb  their debug symbols
 #   taviksat-<version>[-devca]-win64.zip          taviksat.dll, libusb-1.0.dll,
 #                                                 satcli.exe, import libraries
 #                                                 (MinGW, MSVC), header, licence,
@@ -51,7 +51,7 @@ if [ $make_deb = 1 ]; then
   # The release preset's compiler flags, so that its compilations are reused.
   cmake --preset release -B "$build" "${common[@]}" -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
   cmake --build "$build" -j "$jobs"
-  (cd "$build" && cpack -G DEB -B "$build/cpack" >/dev/null)
+  (cd "$build" && cpack -G DEB -B "$root/$build/cpack" >/dev/null)
   cp "$build"/cpack/*.deb "$build"/cpack/*.ddeb "$out/"
 fi
 
