@@ -29,7 +29,10 @@ scripts/check-packages.sh "$work/dist" --maker-ca "$work/maker-ca.pem"
 echo "== Install at a prefix chosen at install time"
 prefix=$root/$work/prefix
 cmake --install build/package-linux --prefix "$prefix" >/dev/null
-stale=$(grep -r -l -e "$root/build" -e "/usr/" "$prefix"/lib/*/pkgconfig "$prefix"/lib/*/cmake 2>/dev/null || true)
+# The .pc names the chosen prefix only; the CMake files find theirs relative
+# to themselves (CMake's /lib -> /usr/lib guard names the configured one).
+stale=$( { grep -l -e "/usr" -e "$root" "$prefix"/lib/*/pkgconfig/taviksat.pc
+           grep -r -l -e "$root" "$prefix"/lib/*/cmake; } || true)
 [ -z "$stale" ] || { echo "FAIL: installed files name another prefix or the build tree: $stale" >&2; exit 1; }
 scripts/check-consumers.sh "$prefix"
 
