@@ -48,7 +48,7 @@ if dpkg-query -W -f='${Status}' taviksat 2>/dev/null | grep -q "install ok insta
   echo "FAIL: a taviksat package is already installed on this machine; not replacing it" >&2
   exit 1
 fi
-trap '$sudo env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq taviksat >/dev/null' EXIT
+trap '$sudo env DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq taviksat >/dev/null' EXIT
 $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" >/dev/null
 scripts/check-consumers.sh /usr
 echo "== release checks passed"
