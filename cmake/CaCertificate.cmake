@@ -59,3 +59,10 @@ else()
   message(STATUS "CA certificate: ${TAVIK_CA_PEM_FILE} (SHA-256 ${TAVIK_CA_FINGERPRINT})")
 endif()
 set(TAVIK_CA_FINGERPRINT_TEXT "${TAVIK_CA_FINGERPRINT}" CACHE INTERNAL "SHA-256 of the compiled-in CA certificate")
+# The suffix of package file names: scripts/package.sh names the Windows zip
+# with it, cmake/Packaging.cmake the Debian package.
+if(TAVIK_USES_DEVELOPMENT_CA)
+  file(WRITE ${CMAKE_BINARY_DIR}/package-suffix.txt "-devca")
+else()
+  file(WRITE ${CMAKE_BINARY_DIR}/package-suffix.txt "")
+endif()

@@ -31,6 +31,4 @@ set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 set(CPACK_DEBIAN_FILE_NAME "taviksat_${PROJECT_VERSION}${_devca}_amd64.deb")
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
 set(CPACK_PACKAGE_FILE_NAME "taviksat_${PROJECT_VERSION}${_devca}_amd64")
-# Written for scripts/package.sh, which names the Windows zip alike.
-file(WRITE ${CMAKE_BINARY_DIR}/package-suffix.txt "${_devca}")
 include(CPack)
