@@ -56,7 +56,11 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/taviksat DESTINATION ${CMAKE_INS
 # tests under Wine and in every install, where a user may replace it.
 find_file(TAVIK_LIBUSB_DLL libusb-1.0.dll PATHS ${TAVIK_WINDEPS_LIBUSB_PREFIX}/bin
           NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-add_custom_command(TARGET taviksat POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${TAVIK_LIBUSB_DLL} $<TARGET_FILE_DIR:taviksat>
+add_custom_command(OUTPUT ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/libusb-1.0.dll
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${TAVIK_LIBUSB_DLL} ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/
+  DEPENDS ${TAVIK_LIBUSB_DLL}
+  COMMENT "Placing libusb-1.0.dll beside taviksat.dll"
   VERBATIM)
+add_custom_target(taviksat_libusb_dll ALL DEPENDS ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/libusb-1.0.dll)
+add_dependencies(taviksat taviksat_libusb_dll)
 install(FILES ${TAVIK_LIBUSB_DLL} DESTINATION ${CMAKE_INSTALL_BINDIR})
