@@ -14,7 +14,8 @@ if [ "${1:-}" = --mingw ]; then
   dir=$2
   x86_64-w64-mingw32-gcc-posix -Wall -Werror -I"$dir/include" "$root/tests/consumers/consumer.c" \
     -L"$dir/lib" -ltaviksat -o "$work/consumer.exe"
-  x86_64-w64-mingw32-objdump -p "$work/consumer.exe" | grep -q "DLL Name: taviksat.dll" ||
+  imports=$(x86_64-w64-mingw32-objdump -p "$work/consumer.exe")
+  grep -q "DLL Name: taviksat.dll" <<<"$imports" ||
     { echo "consumer.exe does not import taviksat.dll" >&2; exit 1; }
   echo "consumer: linked for Windows against $dir/lib/taviksat.dll.a"
   exit 0

@@ -76,8 +76,10 @@ if [ -n "$deb" ]; then
     [[ "$depends" == *"$package"* ]] || fail "Depends lacks $package: $depends"
   done
   for binary in "$so" "$work/deb/usr/bin/satcli" "$work/deb/usr/bin/tavik-simulator"; do
-    readelf -S "$binary" | grep -q '\.debug_info' && fail "$(basename "$binary") is not stripped"
-    readelf -S "$binary" | grep -q '\.symtab' && fail "$(basename "$binary") keeps its symbol table"
+    # Read whole first: under pipefail an early-exiting grep would hide a match.
+    sections=$(readelf -S "$binary")
+    grep -q '\.debug_info' <<<"$sections" && fail "$(basename "$binary") is not stripped"
+    grep -q '\.symtab' <<<"$sections" && fail "$(basename "$binary") keeps its symbol table"
   done
   if [ -n "$ddeb" ]; then
     dpkg-deb -x "$ddeb" "$work/ddeb"
@@ -116,7 +118,8 @@ if [ -n "$zip" ]; then
   grep -qxF "$zip_version" "$work/dll.strings" || fail "taviksat.dll has no version resource for $zip_version"
   grep -qF "Apache License 2.0" "$work/dll.strings" || fail "taviksat.dll's version resource names no licence"
   for binary in taviksat.dll libusb-1.0.dll satcli.exe; do
-    x86_64-w64-mingw32-objdump -h "$work/zip/$top/bin/$binary" | grep -q '\.debug_info' && fail "$binary is not stripped"
+    sections=$(x86_64-w64-mingw32-objdump -h "$work/zip/$top/bin/$binary")
+    grep -q '\.debug_info' <<<"$sections" && fail "$binary is not stripped"
   done
   if [ -n "$debug_zip" ]; then
     mkdir -p "$work/debug-zip"

@@ -44,7 +44,7 @@ if [ -n "$sudo" ] && ! sudo -n true 2>/dev/null; then
   exit 0
 fi
 deb=$(realpath "$(find "$work/dist" -maxdepth 1 -name 'taviksat_*.deb' | head -n1)")
-if dpkg-query -W -f='${Status}' taviksat 2>/dev/null | grep -q "install ok installed"; then
+if [ "$(dpkg-query -W -f='${Status}' taviksat 2>/dev/null || true)" = "install ok installed" ]; then
   echo "FAIL: a taviksat package is already installed on this machine; not replacing it" >&2
   exit 1
 fi
