@@ -2,7 +2,10 @@
 # Builds the static Windows x86-64 libraries taviksat.dll links against, from
 # Debian's own packages, into a cache folder outside the repo:
 #   zlib        Debian's mingw zlib package (static archive copied)
-#   libusb-1.0  Debian's source package, cross-configured, static
+#   libusb-1.0  Debian's source package, cross-configured, static (no longer
+#               linked: taviksat.dll uses libusb-1.0.dll, which
+#               scripts/build-windows-libusb-dll.sh builds in a folder of its
+#               own, so this cache's recipe and stamp stay as they were)
 #   OpenSSL 3   Debian's source package, static, no tests/engines/modules,
 #               and not pinning itself in memory: linked into taviksat.dll it
 #               would otherwise keep the DLL loaded after FreeLibrary
@@ -21,6 +24,7 @@ jobs=${TAVIK_JOBS:-2}
 toolchain=$here/../cmake/toolchains/$host.cmake
 
 "$here/install-windows-deps.sh"
+"$here/build-windows-libusb-dll.sh"
 
 installed_version() { dpkg-query -W -f='${Version}' "$1" 2>/dev/null; }
 candidate_version() { apt-cache policy "$1" | sed -n 's/^ *Candidate: //p'; }

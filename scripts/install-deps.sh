@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and fuzzing need.
+# Installs the Debian packages that building, testing, fuzzing and packaging
+# need (dpkg-dev and file: CPack's Debian generator; zip: the Windows zip).
 # Safe to run again: it only calls apt-get when something is missing.
 set -euo pipefail
 
@@ -9,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-19 libclang-rt-19-dev
   binutils iproute2 util-linux
+  dpkg-dev file zip unzip
 )
 
 missing=()

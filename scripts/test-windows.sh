@@ -3,7 +3,8 @@
 # under Wine, the network ones against the Linux-built simulator on
 # loopback. One command from a clean clone:
 #   scripts/test-windows.sh
-# Artefacts: build/windows/bin/taviksat.dll (with satcli.exe), the import
+# Artefacts: build/windows/bin/taviksat.dll (with libusb-1.0.dll and
+# satcli.exe; trusting the development CA, for tests), the import
 # libraries build/windows/lib/taviksat.dll.a (MinGW) and taviksat.lib (MSVC),
 # and a host-ready copy with the header under build/windows/dist.
 # TAVIK_WINDOWS_BUILD_ONLY=1 stops after the build (refused under CI, where
@@ -22,14 +23,14 @@ scripts/build-windows-deps.sh
 
 echo "== Linux simulator for the Wine network tests"
 cmake -S . -B build/win-host -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-  -DTAVIK_BUILD_TESTS=OFF -DTAVIK_BUILD_BENCH=OFF >/dev/null
+  -DTAVIK_BUILD_TESTS=OFF -DTAVIK_BUILD_BENCH=OFF -DTAVIK_WERROR=ON -DTAVIK_DEVELOPMENT_CA=ON >/dev/null
 cmake --build build/win-host --target tavik-simulator -j "$jobs" >/dev/null
 
 echo "== taviksat.dll"
 cmake --preset windows -DTAVIK_HOST_SIMULATOR="$root/build/win-host/simulator/tavik-simulator" >/dev/null
 cmake --build --preset windows -j "$jobs"
 rm -rf build/windows/dist
-cmake --install build/windows --prefix build/windows/dist >/dev/null
+cmake --install build/windows --prefix build/windows/dist --strip >/dev/null
 ls -l build/windows/dist/bin/taviksat.dll
 [ "${TAVIK_WINDOWS_BUILD_ONLY:-0}" = 1 ] && exit 0
 

@@ -6,7 +6,8 @@
 #  - soak-tsan: a shorter soak under ThreadSanitizer,
 #  - fuzz:      each fuzz target briefly,
 #  - examples:  the till-session example of every language in examples/ against the simulator,
-#  - windows:   the Windows DLL, cross-built, with its tests under Wine.
+#  - windows:   the Windows DLL, cross-built, with its tests under Wine,
+#  - release:   the packages built with a stand-in maker CA, checked, installed.
 # Every stage runs even when an earlier one failed; the run ends with a line
 # per stage and the totals, "ci: N passed, N failed, N skipped", and fails
 # when a stage failed, ran nothing, or (with CI set) skipped anything.
@@ -53,4 +54,5 @@ stage soak-tsan soak tsan "${SOAK_TSAN_CALLS:-300}"
 stage fuzz scripts/fuzz.sh "${FUZZ_SECONDS:-15}"
 stage examples scripts/test-examples.sh
 stage windows scripts/test-windows.sh
+stage release scripts/check-release.sh
 stage_summary

@@ -29,7 +29,8 @@ logs="$build/valgrind-logs"
 per_program_timeout="${VALGRIND_TIMEOUT:-1800}"
 
 if [[ -z "${VALGRIND_SKIP_BUILD:-}" ]]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVIK_BUILD_BENCH=OFF >/dev/null
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVIK_BUILD_BENCH=OFF \
+    -DTAVIK_WERROR=ON -DTAVIK_DEVELOPMENT_CA=ON >/dev/null
   # Keep going past a program that does not build, so the rest still run;
   # the run fails at the end all the same.
   if ! cmake --build "$build" -j2 -- -k 0; then

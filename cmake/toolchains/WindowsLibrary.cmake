@@ -26,8 +26,13 @@ set_target_properties(taviksat PROPERTIES PREFIX "" IMPORT_PREFIX "" LINK_DEPEND
 target_sources(taviksat PRIVATE ${TAVIK_DEF_FILE})
 # Nothing but the .def's names: no automatic export of other symbols.
 target_link_options(taviksat PRIVATE -Wl,--exclude-all-symbols)
-# Optimised builds ship without the symbol table (about half the file).
-target_link_options(taviksat PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
+# Optimised builds ship without the symbol table and debug information
+# (about half the file). scripts/package.sh links them in and strips them
+# itself, keeping them in .debug files beside the package.
+option(TAVIK_LINK_STRIPPED "Link optimised Windows builds without symbols" ON)
+if(TAVIK_LINK_STRIPPED)
+  target_link_options(taviksat PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
+endif()
 
 # An import library for MSVC hosts, from the same .def.
 find_program(TAVIK_DLLTOOL NAMES ${TAVIK_MINGW_HOST}-dlltool dlltool)
@@ -46,3 +51,16 @@ include(GNUInstallDirs)
 install(TARGETS taviksat RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${CMAKE_BINARY_DIR}/lib/taviksat.lib DESTINATION ${CMAKE_INSTALL_LIBDIR} OPTIONAL)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/taviksat DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+# libusb-1.0.dll (LGPL) lies beside taviksat.dll, in the build tree for the
+# tests under Wine and in every install, where a user may replace it.
+find_file(TAVIK_LIBUSB_DLL libusb-1.0.dll PATHS ${TAVIK_WINDEPS_LIBUSB_PREFIX}/bin
+          NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+add_custom_command(OUTPUT ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/libusb-1.0.dll
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${TAVIK_LIBUSB_DLL} ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/
+  DEPENDS ${TAVIK_LIBUSB_DLL}
+  COMMENT "Placing libusb-1.0.dll beside taviksat.dll"
+  VERBATIM)
+add_custom_target(taviksat_libusb_dll ALL DEPENDS ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/libusb-1.0.dll)
+add_dependencies(taviksat taviksat_libusb_dll)
+install(FILES ${TAVIK_LIBUSB_DLL} DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -19,21 +19,30 @@ if(NOT TAVIK_WINDEPS_PREFIX)
   endif()
 endif()
 set(TAVIK_WINDEPS_PREFIX "${TAVIK_WINDEPS_PREFIX}" CACHE PATH "Static Windows dependencies")
-# Try-compile projects get the same prefix.
-list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TAVIK_WINDEPS_PREFIX)
+# libusb-1.0.dll and its import library (scripts/build-windows-libusb-dll.sh):
+# a folder of its own beside the static dependencies.
+if(NOT TAVIK_WINDEPS_LIBUSB_PREFIX)
+  get_filename_component(_cache_root "${TAVIK_WINDEPS_PREFIX}" DIRECTORY)
+  set(TAVIK_WINDEPS_LIBUSB_PREFIX "${_cache_root}/libusb-dll/${TAVIK_MINGW_HOST}")
+endif()
+set(TAVIK_WINDEPS_LIBUSB_PREFIX "${TAVIK_WINDEPS_LIBUSB_PREFIX}" CACHE PATH "libusb-1.0.dll for Windows")
+# Try-compile projects get the same prefixes.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TAVIK_WINDEPS_PREFIX TAVIK_WINDEPS_LIBUSB_PREFIX)
 
-set(CMAKE_FIND_ROOT_PATH ${TAVIK_WINDEPS_PREFIX} /usr/${TAVIK_MINGW_HOST})
+set(CMAKE_FIND_ROOT_PATH ${TAVIK_WINDEPS_LIBUSB_PREFIX} ${TAVIK_WINDEPS_PREFIX} /usr/${TAVIK_MINGW_HOST})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# pkg-config sees only the cross prefix, never the host's .pc files.
-set(ENV{PKG_CONFIG_LIBDIR} "${TAVIK_WINDEPS_PREFIX}/lib/pkgconfig")
+# pkg-config sees only the cross prefixes, never the host's .pc files; the
+# libusb DLL's comes first.
+set(ENV{PKG_CONFIG_LIBDIR} "${TAVIK_WINDEPS_LIBUSB_PREFIX}/lib/pkgconfig:${TAVIK_WINDEPS_PREFIX}/lib/pkgconfig")
 set(ENV{PKG_CONFIG_PATH} "")
 set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
 
-# Static archives only: the DLL must import nothing but system DLLs.
+# Static archives, libusb apart: the DLL imports only system DLLs and
+# libusb-1.0.dll.
 set(OPENSSL_USE_STATIC_LIBS TRUE)
 set(OPENSSL_ROOT_DIR ${TAVIK_WINDEPS_PREFIX})
 set(ZLIB_USE_STATIC_LIBS ON)

@@ -9,6 +9,12 @@
 #ifndef TAVIKSAT_TAVIKSAT_H
 #define TAVIKSAT_TAVIKSAT_H
 
+/* The version of this header and of the library built with it. */
+#define TAVIK_VERSION_MAJOR 1
+#define TAVIK_VERSION_MINOR 0
+#define TAVIK_VERSION_PATCH 0
+#define TAVIK_VERSION_STRING "1.0.0"
+
 #if defined(_WIN32)
 #  define TAVIK_CALL __cdecl
 #  if defined(TAVIK_BUILDING_LIBRARY)

@@ -1,6 +1,7 @@
 #include "mfe/lifecycle.h"
 
 #include "dllsat/sat_compression.h"
+#include "kovo_base/ca_certificate/ca_certificate.h"
 #include "kovo_base/connection/connection_slot.h"
 #include "kovo_base/connection/modes.h"
 #include "kovo_base/device_filter.h"
@@ -95,6 +96,10 @@ void library_init() {
   const auto log_values = choose_log_values(settings);
   log::init_logging(log_values.level, log_values.file);
   LOG_TRACE("mfe", "Settings load result: {}", debug(settings));
+  // Its private key is in the source repository: anyone could pose as a module.
+  if (kovo_base::ca_certificate_is_development()) {
+    LOG_WARN("mfe", "This library trusts the development CA, whose private key is public: it must not be deployed.");
+  }
   apply_continuous_mode(settings);
   apply_compression(settings);
   const bool network = settings && apply_opening_options(*settings);

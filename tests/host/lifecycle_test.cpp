@@ -114,6 +114,19 @@ TEST_F(Lifecycle, WithoutSettingsTheEnvironmentChoosesTheLog) {
   EXPECT_EQ(lib, static_cast<std::ptrdiff_t>(lines.size()) - 1);
 }
 
+TEST_F(Lifecycle, ALibraryTrustingTheDevelopmentCaSaysSoOnceAtLoad) {
+  const std::string warning =
+      "[WARN] This library trusts the development CA, whose private key is public: it must not be deployed.";
+  const int expected = TAVIK_TRUSTS_DEVELOPMENT_CA ? 1 : 0;
+  for (const char* level : {"warn", "trace"}) {
+    const auto lines = messages(run({"", {{"LOG_LEVEL_MFE", level}, {"LOG_FILE_MFE", log_path()}}}));
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), warning), expected) << level;
+    fs::remove(log_path());
+  }
+  // Below Warn the line is not written, like any other.
+  EXPECT_EQ(run({"", {{"LOG_LEVEL_MFE", "error"}, {"LOG_FILE_MFE", log_path()}}}), "");
+}
+
 TEST_F(Lifecycle, WithoutSettingsOrVariablesNothingIsWrittenAndCallsGoOverUsb) {
   run({"", {}, false, 4321});
   // No device on USB here: the disconnected text, and no file but the answer.

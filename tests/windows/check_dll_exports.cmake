@@ -1,7 +1,9 @@
 cmake_minimum_required(VERSION 3.25)
 # Reads taviksat.dll's export and import tables with objdump -p: it must
 # export exactly the 36 names the public header declares, undecorated, and
-# import nothing but Windows system DLLs (everything else is linked in).
+# import nothing but Windows system DLLs and libusb-1.0.dll. libusb is LGPL:
+# it stays a DLL of its own beside taviksat.dll, which a user may replace;
+# everything else is linked in.
 include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/DeclaredExports.cmake)
 
 execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
@@ -35,14 +37,20 @@ endif()
 set(system_dlls advapi32.dll bcrypt.dll crypt32.dll gdi32.dll kernel32.dll msvcrt.dll ntdll.dll ole32.dll
     setupapi.dll shell32.dll user32.dll winusb.dll ws2_32.dll)
 set(foreign "")
+set(libusb_imported FALSE)
 foreach(dll IN LISTS imports)
   string(TOLOWER "${dll}" lower)
-  if(NOT lower IN_LIST system_dlls AND NOT lower MATCHES "^api-ms-win-")
+  if(lower STREQUAL "libusb-1.0.dll")
+    set(libusb_imported TRUE)
+  elseif(NOT lower IN_LIST system_dlls AND NOT lower MATCHES "^api-ms-win-")
     list(APPEND foreign ${dll})
   endif()
 endforeach()
 if(foreign)
   message(FATAL_ERROR "taviksat.dll imports DLLs that are not part of Windows: ${foreign}\nall imports: ${imports}")
+endif()
+if(NOT libusb_imported)
+  message(FATAL_ERROR "taviksat.dll does not import libusb-1.0.dll: libusb must stay a replaceable DLL\nall imports: ${imports}")
 endif()
 file(SIZE ${LIBRARY} size)
 message(STATUS "exactly the 36 declared names are exported; imports: ${imports}; size: ${size} bytes")

@@ -1,6 +1,7 @@
 # Writes a C++ source holding the bytes of the PEM file PEM_FILE as the body of
-# tavik::kovo_base::ca_certificate_pem(). Bytes are written as hex so CR LF
-# line ends survive unchanged.
+# tavik::kovo_base::ca_certificate_pem(), and IS_DEVELOPMENT (true or false)
+# as the answer of ca_certificate_is_development(). Bytes are written as hex
+# so CR LF line ends survive unchanged.
 file(READ "${PEM_FILE}" hex HEX)
 string(LENGTH "${hex}" hex_length)
 if(hex_length EQUAL 0)
@@ -20,6 +21,8 @@ constexpr char kPem[] = {
 }  // namespace
 
 std::string_view ca_certificate_pem() { return {kPem, sizeof kPem}; }
+
+bool ca_certificate_is_development() { return ${IS_DEVELOPMENT}; }
 
 }  // namespace tavik::kovo_base
 ")
