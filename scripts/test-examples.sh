@@ -19,7 +19,7 @@ out=$root/build/examples
 echo "Building the library and the simulator (log in build/examples-build.log)..."
 mkdir -p "$out"
 { cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-    -DTAVIK_BUILD_TESTS=OFF -DTAVIK_BUILD_BENCH=OFF &&
+    -DTAVIK_BUILD_TESTS=OFF -DTAVIK_BUILD_BENCH=OFF -DTAVIK_WERROR=ON -DTAVIK_DEVELOPMENT_CA=ON &&
   cmake --build "$build" -j "$jobs" --target taviksat tavik-simulator; } \
   > build/examples-build.log 2>&1 || { tail -40 build/examples-build.log; exit 1; }
 
@@ -29,9 +29,15 @@ echo "Toolchains: $(gcc -dumpfullversion | sed 's/^/gcc /'), $(/usr/bin/python3 
 echo "Building the examples..."
 rm -rf "$out"/{c,csharp,pascal,java}
 mkdir -p "$out"/{c,csharp,pascal,java}
-# C, against the header of this tree and the library of the build tree
-# (examples/c/Makefile: TAVIKSAT names another place, e.g. pkg-config's).
-make -s -C examples/c OUT="$out/c" BUILD="$build"
+# C, as an integrator builds it: against an installed tree (the library's
+# runtime and development parts installed at a prefix), through pkg-config.
+prefix=$out/prefix
+rm -rf "$prefix"
+for component in runtime development; do
+  cmake --install "$build" --prefix "$prefix" --component "$component" >/dev/null
+done
+pc_dir=$(dirname "$(find "$prefix" -name taviksat.pc | head -n1)")
+make -s -C examples/c OUT="$out/c" TAVIKSAT="$(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs taviksat)"
 # C#: Mono's compiler; the program runs on mono (or .NET on Windows).
 mcs -nologo -warnaserror -out:"$out/csharp/TillSession.exe" examples/csharp/TillSession.cs
 # Free Pascal in Delphi mode, linking libtaviksat.so as Delphi links the DLL.
