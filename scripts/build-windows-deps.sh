@@ -108,6 +108,12 @@ cd "$work"
 echo "== OpenSSL $openssl_version"
 dir=$(fetch_source openssl "$openssl_version" openssl-)
 cd "$dir"
+if [ "$host" = i686-w64-mingw32 ]; then
+  # Debian's pic.patch makes the 32-bit x86 assembly reach its helpers
+  # through the ELF GOT and PLT, which a Windows (COFF) object cannot
+  # express: the Windows build takes the assembly as OpenSSL ships it.
+  quietly openssl-unpatch patch -R -p1 -i debian/patches/pic.patch
+fi
 quietly openssl-configure ./Configure $openssl_target $target_cflags --cross-compile-prefix= --prefix="$prefix" --libdir=lib \
   no-shared no-tests no-engine no-module no-pinshared
 quietly openssl-make make -j"$jobs" build_libs
