@@ -75,10 +75,13 @@ if(TAVIK_WINDOWS_VARIANT STREQUAL "x86-stdcall")
   if(NOT TAVIK_DLLTOOL)
     message(FATAL_ERROR "the __stdcall build needs dlltool for its import libraries")
   endif()
-  # The linker's own import library would name the undecorated symbols.
-  add_custom_command(TARGET taviksat POST_BUILD
+  # The linker's own import library would name the undecorated symbols: it
+  # is rewritten once the DLL is linked (targets that link the import
+  # library depend on this one).
+  add_custom_target(taviksat_stdcall_import_library ALL
     COMMAND ${TAVIK_DLLTOOL} -k -d ${TAVIK_DEF_FILE} -D taviksat.dll -l $<TARGET_LINKER_FILE:taviksat>
     COMMENT "Writing the MinGW import library for __stdcall callers")
+  add_dependencies(taviksat_stdcall_import_library taviksat)
 endif()
 
 # What a Windows host needs, under <prefix>/bin, lib and include.
