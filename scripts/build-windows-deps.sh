@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds the static Windows x86-64 libraries taviksat.dll links against, from
-# Debian's own packages, into a cache folder outside the repo:
+# Builds the static Windows libraries taviksat.dll links against, from
+# Debian's own packages, into a cache folder outside the repo, one folder per
+# target: usage: build-windows-deps.sh [HOST], or TAVIK_WINDOWS_HOST=HOST;
+# HOST is x86_64-w64-mingw32 (the default) or i686-w64-mingw32 (32-bit x86).
 #   zlib        Debian's mingw zlib package (static archive copied)
 #   libusb-1.0  Debian's source package, cross-configured, static (no longer
 #               linked: taviksat.dll uses libusb-1.0.dll, which
@@ -18,13 +20,23 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 cache=${TAVIK_WINDEPS_CACHE:-$HOME/.cache/tavik-windeps}
-host=x86_64-w64-mingw32
+host=${1:-${TAVIK_WINDOWS_HOST:-x86_64-w64-mingw32}}
 prefix=$cache/$host
 jobs=${TAVIK_JOBS:-2}
 toolchain=$here/../cmake/toolchains/$host.cmake
 
-"$here/install-windows-deps.sh"
-"$here/build-windows-libusb-dll.sh"
+"$here/install-windows-deps.sh" "$host"
+"$here/build-windows-libusb-dll.sh" "$host"
+
+# What differs between the targets: OpenSSL's Configure target, and for
+# 32-bit x86 code that keeps working on the 4-byte-aligned stacks of 32-bit
+# hosts (GCC would otherwise assume 16 bytes on entry; the toolchain file
+# adds the same flag to what CMake builds).
+case $host in
+  x86_64-w64-mingw32) openssl_target=mingw64 target_cflags="" ;;
+  i686-w64-mingw32) openssl_target=mingw target_cflags="-mincoming-stack-boundary=2" ;;
+  *) echo "unknown Windows host $host" >&2; exit 2 ;;
+esac
 
 installed_version() { dpkg-query -W -f='${Version}' "$1" 2>/dev/null; }
 candidate_version() { apt-cache policy "$1" | sed -n 's/^ *Candidate: //p'; }
@@ -45,7 +57,7 @@ if [ "${TAVIK_WINDEPS_REBUILD:-0}" != 1 ] && [ -f "$prefix/.stamp" ] && [ "$(cat
 fi
 
 started=$(date +%s)
-work=$cache/src
+work=$cache/src-$host
 # Everything is installed under $prefix, which only a finished build leaves
 # behind: a failed run removes it, so that no half-built cache is reused.
 rm -rf "$work" "$prefix"
@@ -88,17 +100,25 @@ fetch_source() { # package wanted-version directory-prefix
 echo "== libusb-1.0 $libusb_version"
 dir=$(fetch_source libusb-1.0 "$libusb_version" libusb-1.0-)
 cd "$dir"
+export CFLAGS="-g -O2${target_cflags:+ $target_cflags}"  # libusb's own default, plus the target's
 quietly libusb-configure ./configure --host=$host --prefix="$prefix" --enable-static --disable-shared \
   --disable-examples-build --disable-tests-build
 quietly libusb-make make -j"$jobs" -C libusb
 quietly libusb-install make -C libusb install
 cp libusb-1.0.pc "$prefix/lib/pkgconfig/"
+unset CFLAGS
 cd "$work"
 
 echo "== OpenSSL $openssl_version"
 dir=$(fetch_source openssl "$openssl_version" openssl-)
 cd "$dir"
-quietly openssl-configure ./Configure mingw64 --cross-compile-prefix= --prefix="$prefix" --libdir=lib \
+if [ "$host" = i686-w64-mingw32 ]; then
+  # Debian's pic.patch makes the 32-bit x86 assembly reach its helpers
+  # through the ELF GOT and PLT, which a Windows (COFF) object cannot
+  # express: the Windows build takes the assembly as OpenSSL ships it.
+  quietly openssl-unpatch patch -R -p1 -i debian/patches/pic.patch
+fi
+quietly openssl-configure ./Configure $openssl_target $target_cflags --cross-compile-prefix= --prefix="$prefix" --libdir=lib \
   no-shared no-tests no-engine no-module no-pinshared
 quietly openssl-make make -j"$jobs" build_libs
 quietly openssl-install make install_dev

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds libusb-1.0.dll for Windows x86-64 from Debian's libusb-1.0 source
+# Builds libusb-1.0.dll for Windows (x86-64, or 32-bit x86 with the host
+# i686-w64-mingw32 as argument or TAVIK_WINDOWS_HOST) from Debian's libusb-1.0 source
 # package (the version of the installed Linux package), with its import
 # library, into a cache folder of its own:
-#   $TAVIK_WINDEPS_CACHE/libusb-dll/x86_64-w64-mingw32/{bin,lib,include}
+#   $TAVIK_WINDEPS_CACHE/libusb-dll/<host>/{bin,lib,include}
 # libusb is LGPL-2.1-or-later, so taviksat.dll links it dynamically and the
 # DLL ships beside it, where a user may replace it. The folder has its own
 # stamp, apart from the static dependencies of scripts/build-windows-deps.sh,
@@ -10,7 +11,13 @@
 set -euo pipefail
 
 cache=${TAVIK_WINDEPS_CACHE:-$HOME/.cache/tavik-windeps}
-host=x86_64-w64-mingw32
+host=${1:-${TAVIK_WINDOWS_HOST:-x86_64-w64-mingw32}}
+# 32-bit x86 hosts keep the stack aligned to 4 bytes only (see the toolchain).
+case $host in
+  x86_64-w64-mingw32) target_cflags="" ;;
+  i686-w64-mingw32) target_cflags="-mincoming-stack-boundary=2" ;;
+  *) echo "unknown Windows host $host" >&2; exit 2 ;;
+esac
 prefix=$cache/libusb-dll/$host
 jobs=${TAVIK_JOBS:-2}
 
@@ -25,7 +32,7 @@ if [ "${TAVIK_WINDEPS_REBUILD:-0}" != 1 ] && [ -f "$prefix/.stamp" ] && [ "$(cat
 fi
 
 echo "== libusb-1.0 $version as a DLL"
-work=$cache/libusb-dll-src
+work=$cache/libusb-dll-src-$host
 rm -rf "$work" "$prefix"
 trap '[ -f "$prefix/.stamp" ] || rm -rf "$prefix"; rm -rf "$work"' EXIT
 mkdir -p "$work"
@@ -50,6 +57,7 @@ done
 cd "$dir"
 # libgcc linked in: the DLL needs nothing but Windows' own DLLs.
 CC=$host-gcc-posix AR=$host-ar RANLIB=$host-ranlib RC=$host-windres LDFLAGS=-static-libgcc \
+  CFLAGS="-O2 $target_cflags" \
   ./configure --host=$host --prefix="$prefix" --enable-shared --disable-static \
   --disable-examples-build --disable-tests-build >"$log" 2>&1 || fail "libusb configure"
 make -j"$jobs" -C libusb >>"$log" 2>&1 || fail "libusb make"

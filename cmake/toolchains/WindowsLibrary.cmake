@@ -17,6 +17,36 @@ list(LENGTH _export_names _export_count)
 if(NOT _export_count EQUAL 36)
   message(FATAL_ERROR "src/exports.map lists ${_export_count} names, expected 36")
 endif()
+# The build's variant, for the folder it is shipped in and for its
+# description: x64, or on 32-bit x86 x86-cdecl or x86-stdcall.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(TAVIK_WINDOWS_VARIANT x64)
+elseif(TAVIK_STDCALL)
+  set(TAVIK_WINDOWS_VARIANT x86-stdcall)
+else()
+  set(TAVIK_WINDOWS_VARIANT x86-cdecl)
+endif()
+message(STATUS "Windows variant: ${TAVIK_WINDOWS_VARIANT}")
+
+if(TAVIK_WINDOWS_VARIANT STREQUAL "x86-stdcall")
+  # The object files name the functions as __stdcall decorates them
+  # ("ConsultarSAT@4"); the .def lists those names and --kill-at exports
+  # them without the "@4", so GetProcAddress finds "ConsultarSAT" as in the
+  # other variants. Both import libraries come from dlltool -k: they resolve
+  # the decorated names a __stdcall host's objects refer to, to the
+  # undecorated exports.
+  set(HEADER ${PROJECT_SOURCE_DIR}/include/taviksat/taviksat.h)
+  include(${PROJECT_SOURCE_DIR}/cmake/DeclaredExports.cmake)
+  set(_sorted_names ${_export_names})
+  list(SORT _sorted_names)
+  if(NOT _sorted_names STREQUAL declared)
+    message(FATAL_ERROR "src/exports.map and the public header name different functions")
+  endif()
+  set(_export_names ${declared_stdcall})
+  target_link_options(taviksat PRIVATE -Wl,--kill-at)
+  set(_dlltool_options -k)
+endif()
+
 list(JOIN _export_names "\n  " _def_body)
 set(TAVIK_DEF_FILE ${CMAKE_BINARY_DIR}/taviksat.def)
 file(CONFIGURE OUTPUT ${TAVIK_DEF_FILE} CONTENT "LIBRARY taviksat.dll\nEXPORTS\n  ${_def_body}\n")
@@ -39,11 +69,24 @@ find_program(TAVIK_DLLTOOL NAMES ${TAVIK_MINGW_HOST}-dlltool dlltool)
 if(TAVIK_DLLTOOL)
   add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/lib/taviksat.lib
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/lib
-    COMMAND ${TAVIK_DLLTOOL} -d ${TAVIK_DEF_FILE} -D taviksat.dll -l ${CMAKE_BINARY_DIR}/lib/taviksat.lib
+    COMMAND ${TAVIK_DLLTOOL} ${_dlltool_options} -d ${TAVIK_DEF_FILE} -D taviksat.dll
+            -l ${CMAKE_BINARY_DIR}/lib/taviksat.lib
     DEPENDS ${TAVIK_DEF_FILE}
     COMMENT "Writing the MSVC import library taviksat.lib")
   add_custom_target(taviksat_msvc_import_library ALL DEPENDS ${CMAKE_BINARY_DIR}/lib/taviksat.lib)
   add_dependencies(taviksat taviksat_msvc_import_library)
+endif()
+if(TAVIK_WINDOWS_VARIANT STREQUAL "x86-stdcall")
+  if(NOT TAVIK_DLLTOOL)
+    message(FATAL_ERROR "the __stdcall build needs dlltool for its import libraries")
+  endif()
+  # The linker's own import library would name the undecorated symbols: it
+  # is rewritten once the DLL is linked (targets that link the import
+  # library depend on this one).
+  add_custom_target(taviksat_stdcall_import_library ALL
+    COMMAND ${TAVIK_DLLTOOL} -k -d ${TAVIK_DEF_FILE} -D taviksat.dll -l $<TARGET_LINKER_FILE:taviksat>
+    COMMENT "Writing the MinGW import library for __stdcall callers")
+  add_dependencies(taviksat_stdcall_import_library taviksat)
 endif()
 
 # What a Windows host needs, under <prefix>/bin, lib and include.

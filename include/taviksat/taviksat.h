@@ -5,6 +5,14 @@
  * and copy it before 100 further calls have been made (older results are
  * recycled). The three *AsJson functions return new allocations that the
  * library never frees; they may return NULL.
+ *
+ * Calling convention. On 32-bit Windows (x86) the library comes in two
+ * builds: the __cdecl one, and the __stdcall one (for Visual Basic 6 and
+ * other hosts that can only call __stdcall). A host of the __stdcall build
+ * defines TAVIK_STDCALL before including this header. Both builds export the
+ * same undecorated names (GetProcAddress(module, "ConsultarSAT")). On 64-bit
+ * Windows and on other systems there is one convention and TAVIK_STDCALL
+ * changes nothing.
  */
 #ifndef TAVIKSAT_TAVIKSAT_H
 #define TAVIKSAT_TAVIKSAT_H
@@ -16,7 +24,11 @@
 #define TAVIK_VERSION_STRING "1.0.0"
 
 #if defined(_WIN32)
-#  define TAVIK_CALL __cdecl
+#  if defined(TAVIK_STDCALL) && (defined(_M_IX86) || defined(__i386__))
+#    define TAVIK_CALL __stdcall
+#  else
+#    define TAVIK_CALL __cdecl
+#  endif
 #  if defined(TAVIK_BUILDING_LIBRARY)
 #    define TAVIK_API __declspec(dllexport)
 #  else

@@ -47,9 +47,9 @@ TEST(WindowsDll, LoadsAndResolvesEveryDeclaredNameAndNoInternalOne) {
   }
 }
 
-using Text1 = const char*(int);
-using Text2 = const char*(int, const char*);
-using Text4 = const char*(int, const char*, const char*, const char*);
+using Text1 = const char* TAVIK_CALL(int);
+using Text2 = const char* TAVIK_CALL(int, const char*);
+using Text4 = const char* TAVIK_CALL(int, const char*, const char*, const char*);
 
 struct CallCase {
   const char* what;
@@ -83,14 +83,14 @@ TEST(WindowsDll, AnswersWithTheCallFrameTexts) {
 
 TEST(WindowsDll, VersaoLibEndsWithTheBuildId) {
   ASSERT_TRUE(library().loaded());
-  const char* text = library().function<const char*()>("VersaoLib")();
+  const char* text = library().function<const char* TAVIK_CALL()>("VersaoLib")();
   ASSERT_NE(text, nullptr);
   EXPECT_TRUE(std::regex_match(text, std::regex("TAVIK  DLL SAT Vers\xC3\xA3o: [0-9a-f]{7}"))) << text;
 }
 
 TEST(WindowsDll, GeraNumeroSessaoStaysInRange) {
   ASSERT_TRUE(library().loaded());
-  auto* generate = library().function<int()>("GeraNumeroSessao");
+  auto* generate = library().function<int TAVIK_CALL()>("GeraNumeroSessao");
   std::set<int> seen;
   for (int i = 0; i < 1000; ++i) {
     const int number = generate();
@@ -102,7 +102,7 @@ TEST(WindowsDll, GeraNumeroSessaoStaysInRange) {
 
 TEST(WindowsDll, ReadsTheEnvironmentAsUnicode) {
   ASSERT_TRUE(library().loaded());
-  auto* variables = library().function<const char*()>("mfe_log_variaveis");
+  auto* variables = library().function<const char* TAVIK_CALL()>("mfe_log_variaveis");
   SetEnvironmentVariableW(L"LOG_FILE_MFE", L"C:\\logs\\a\u00e7\u00e3o-\u20ac.log");
   SetEnvironmentVariableW(L"LOG_LEVEL_MFE", L"debug");
   EXPECT_STREQ(variables(), "LOG_FILE_MFE: 'C:\\logs\\a\xC3\xA7\xC3\xA3o-\xE2\x82\xAC.log'  LOG_LEVEL_MFE: 'debug'");

@@ -40,10 +40,10 @@ TEST(WindowsDllNetwork, ExchangesOverTlsAndStopsTheHeartbeatAtFreeLibrary) {
 
   LoadedLibrary dll;
   ASSERT_TRUE(dll.loaded()) << GetLastError();
-  dll.function<void()>("HabilitarRedeBroadcast")();
+  dll.function<void TAVIK_CALL()>("HabilitarRedeBroadcast")();
   ASSERT_TRUE(wait_for_log(log, "Starting HeartBeater thread", 10s)) << read_shared(log);
 
-  const std::string answer = dll.function<const char*(int)>("ConsultarSAT")(4321);
+  const std::string answer = dll.function<const char* TAVIK_CALL(int)>("ConsultarSAT")(4321);
   EXPECT_EQ(answer.rfind("004321|08000|", 0), 0u) << answer << "\n" << read_shared(log);
 
   // The heartbeat reaches the module over its own probe and connection.
@@ -71,7 +71,7 @@ TEST(WindowsDllNetworkChild, DISABLED_StartsTheHeartbeatAndEndsTheProcess) {
   SetCurrentDirectoryA(directory);
   const HMODULE module = LoadLibraryW((program_directory() / L"taviksat.dll").c_str());
   ASSERT_NE(module, nullptr);
-  reinterpret_cast<void (*)()>(reinterpret_cast<void*>(GetProcAddress(module, "HabilitarRedeBroadcast")))();
+  reinterpret_cast<void(TAVIK_CALL*)()>(reinterpret_cast<void*>(GetProcAddress(module, "HabilitarRedeBroadcast")))();
   ASSERT_TRUE(wait_for_log("mfe.log", "Starting HeartBeater thread", 10s));
   std::this_thread::sleep_for(500ms);
   ExitProcess(0);

@@ -41,7 +41,7 @@ TEST(WindowsDllStartup, AppliesTheSettingsInTheCurrentDirectoryAndLogsThroughASh
   WriteFile(other, "from elsewhere\n", 15, &written, nullptr);
   CloseHandle(other);
   // Lines the library writes afterwards land after it, not over it.
-  EXPECT_STREQ(dll.function<const char*(int)>("ConsultarSAT")(4321), "004321|9999|SAT Desconectado");
+  EXPECT_STREQ(dll.function<const char* TAVIK_CALL(int)>("ConsultarSAT")(4321), "004321|9999|SAT Desconectado");
   const std::string after_call = read_shared(log);
   const auto foreign = after_call.find("from elsewhere\n");
   ASSERT_NE(foreign, std::string::npos);

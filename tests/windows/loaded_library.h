@@ -1,6 +1,8 @@
 #pragma once
 // taviksat.dll loaded the way a Windows host loads it: LoadLibraryW on the
 // file beside this test program, GetProcAddress by name, FreeLibrary.
+// Function types name the exports' convention with TAVIK_CALL
+// (`const char* TAVIK_CALL(int)`): __stdcall in the x86-stdcall build.
 #include <windows.h>
 
 #include <chrono>
@@ -8,6 +10,8 @@
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "taviksat/taviksat.h"
 
 namespace tavik::windows_test {
 

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "taviksat/taviksat.h"  // TAVIK_CALL, the exports' calling convention
+
 namespace satcli {
 
 namespace {
@@ -21,7 +23,7 @@ const char* to_text(const Argument& arg) { return arg.is_null ? nullptr : arg.te
 
 template <class R, class... P>
 R call(void* symbol, P... parameters) {
-  auto function = reinterpret_cast<R (*)(P...)>(symbol);
+  auto function = reinterpret_cast<R(TAVIK_CALL*)(P...)>(symbol);
   return function(parameters...);
 }
 
