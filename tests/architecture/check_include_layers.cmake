@@ -2,7 +2,8 @@
 # its own. Each top-level folder of the source tree is one layer; a file may
 # include headers of its own layer and of layers ranked below it, so every
 # include points down the tree:
-#   mfe -> dllsat -> kovo_base -> log -> platform, codec -> base
+#   mfe -> dllsat -> kovo_base -> log -> platform, codec -> base, fmt
+# (fmt is the formatting library's compiled part, built into the library.)
 # codec and platform share a rank and stay apart: neither includes the other.
 # Includes of folders outside the table (the public header taviksat/) are
 # not layers of the tree and are left alone; a source folder missing from the
@@ -14,6 +15,7 @@ endif()
 get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
 
 set(rank_base 0)
+set(rank_fmt 0)
 set(rank_codec 1)
 set(rank_platform 1)
 set(rank_log 2)

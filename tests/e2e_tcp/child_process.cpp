@@ -43,7 +43,7 @@ constexpr int kLeakStatus = 23;
 
 }  // namespace
 
-void run_in_child(const std::function<void()>& body, std::chrono::seconds limit) {
+void run_in_child(const std::function<void()>& body, std::chrono::seconds limit, LeakCheck leak_check) {
   std::fflush(nullptr);  // nothing buffered may be printed twice
   const pid_t child = ::fork();
   ASSERT_GE(child, 0) << "fork failed";
@@ -51,7 +51,7 @@ void run_in_child(const std::function<void()>& body, std::chrono::seconds limit)
     body();
     std::fflush(nullptr);
     const bool failed = ::testing::Test::HasFailure();
-    const bool leaks = leaked();
+    const bool leaks = leak_check == LeakCheck::AtEnd && leaked();
     // No exit handlers: the library and the simulators are left as they are.
     ::_exit(failed ? 1 : leaks ? kLeakStatus : 0);
   }

@@ -196,7 +196,7 @@ TEST(UnloadDuringExchange, SilentHeartbeatThenLoadAgain) {
     ASSERT_TRUE(library.load());
     ASSERT_EQ(library.get<FiltraMFEIpFn>("FiltraMFEIp")("127.0.0.2"), 0);
     EXPECT_EQ(std::string(library.get<ConsultarSATFn>("ConsultarSAT")(4322)), consulted(4322)) << library.log();
-  });
+  }, std::chrono::seconds(60), LeakCheck::None);  // the library is unloaded in the scenario
 }
 
 TEST(UnloadDuringExchange, HandshakeWithAHostThatNeverSpeaksTls) {
@@ -218,7 +218,7 @@ TEST(UnloadDuringExchange, HandshakeWithAHostThatNeverSpeaksTls) {
     expect_clean_unload(took);
     EXPECT_EQ(thread_count(), threads_before) << "a library thread outlived the unload";
     EXPECT_EQ(library.log().find("Failed to clean close"), std::string::npos);
-  });
+  }, std::chrono::seconds(60), LeakCheck::None);  // the library is unloaded in the scenario
 }
 
 TEST(UnloadDuringExchange, WriteToAModuleThatStoppedReading) {
@@ -271,7 +271,7 @@ TEST(UnloadDuringExchange, WriteToAModuleThatStoppedReading) {
     EXPECT_EQ(result, "timeout");
     expect_clean_unload(took);
     EXPECT_EQ(thread_count(), threads_before) << "a library thread outlived the unload";
-  });
+  }, std::chrono::seconds(60), LeakCheck::None);  // the library is unloaded in the scenario
 }
 
 }  // namespace
