@@ -17,6 +17,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 source scripts/lib/stages.sh
+# ccache keys on paths relative to the checkout, so a clone in another
+# folder (CI's) reuses what earlier builds on the machine compiled.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(pwd)} CCACHE_NOHASHDIR=1
 
 scripts/install-deps.sh
 
