@@ -10,9 +10,7 @@ using simulator::Fault;
 constexpr std::array kSoakFaults{
     SoakFault{Fault::Delay, true},          // 1 to 40 ms, far within the read time-out
     SoakFault{Fault::StaleFrames, true},    // answers to other sessions are skipped
-    // The header must come whole in the first piece of a frame; pieces of 1
-    // to 64 bytes break it.
-    SoakFault{Fault::SplitWrites, false},
+    SoakFault{Fault::SplitWrites, true},    // a header in pieces is put together again
     SoakFault{Fault::LongHeader, false},    // a header over 512 bytes is refused
     SoakFault{Fault::WrongCrc, false},      // the body fails its check
     SoakFault{Fault::CorruptZlib, false},   // the body cannot be inflated
@@ -20,6 +18,8 @@ constexpr std::array kSoakFaults{
     SoakFault{Fault::CloseMidBody, false},  // the answer never arrives whole
     SoakFault{Fault::DataBeforeRequest, false},  // the TLS handshake meets a plain frame
     SoakFault{Fault::CloseAfterAccept, false},   // the connection ends before the handshake
+    SoakFault{Fault::FieldBomb, true},      // 16 MiB of empty fields: under the size cap, answered
+    SoakFault{Fault::ZlibBomb, false},      // inflates past the size cap: refused
 };
 
 }  // namespace
