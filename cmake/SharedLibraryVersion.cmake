@@ -4,6 +4,11 @@
 # On Windows the version goes into the DLL's VERSIONINFO resource instead.
 if(WIN32)
   enable_language(RC)
+  # The variant (cmake/toolchains/WindowsLibrary.cmake, included first) tells
+  # the three DLLs apart in their Properties > Details.
+  if(NOT TAVIK_WINDOWS_VARIANT_TEXT)
+    message(FATAL_ERROR "the Windows variant is not set before the version resource is configured")
+  endif()
   # A build trusting the development CA says so where a shop would look.
   set(TAVIK_RC_CA_NOTE "")
   if(TAVIK_USES_DEVELOPMENT_CA)

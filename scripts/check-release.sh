@@ -2,8 +2,9 @@
 # What a point-of-sale vendor ships, checked end to end, with a stand-in
 # "maker" CA generated here:
 #  1. the configure step refuses builds without a proper CA choice;
-#  2. scripts/package.sh builds the .deb and the Windows zip (from the
-#     release and windows presets' compilations, reused through ccache);
+#  2. scripts/package.sh builds the .deb and the Windows zip with its three
+#     variants (from the compilations of the release preset and of
+#     scripts/test-windows.sh, reused through ccache);
 #  3. their contents, stripping, debug symbols and Depends are right, and no
 #     file contains the development CA;
 #  4. `cmake --install --prefix` of the package tree to a temporary prefix

@@ -4,15 +4,19 @@
 #                                                 CMake package, satcli, the
 #                                                 simulator, licence and docs
 #   taviksat_<version>[-devca]_amd64-dbgsym.ddeb  their debug symbols
-#   taviksat-<version>[-devca]-win64.zip          taviksat.dll, libusb-1.0.dll,
-#                                                 satcli.exe, import libraries
-#                                                 (MinGW, MSVC), header, licence,
+#   taviksat-<version>[-devca]-windows.zip        one folder per Windows variant
+#                                                 (x64, x86-cdecl, x86-stdcall)
+#                                                 with taviksat.dll,
+#                                                 libusb-1.0.dll, satcli.exe and
+#                                                 the import libraries (MinGW,
+#                                                 MSVC); one header, licence,
 #                                                 notices, README for integrators
-#   taviksat-<version>[-devca]-win64-debug.zip    their debug symbols
+#   taviksat-<version>[-devca]-windows-debug.zip  their debug symbols, by variant
 # The CA certificate the library trusts is required:
 #   TAVIK_CA_CERT_PEM=/path/to/maker-ca.pem scripts/package.sh
 #   TAVIK_DEVELOPMENT_CA=ON scripts/package.sh     (names carry -devca)
-# Options: --deb-only, --zip-only, --out DIR.
+# Options: --deb-only, --zip-only, --out DIR. TAVIK_WINDOWS_VARIANTS (default
+# "x64 x86-cdecl x86-stdcall") restricts the zip's variants.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -56,41 +60,81 @@ if [ $make_deb = 1 ]; then
 fi
 
 if [ $make_zip = 1 ]; then
-  echo "== Windows zip"
-  scripts/build-windows-deps.sh
-  build=build/package-windows
-  rm -rf "$build"
-  # The windows preset's compiler flags (those of scripts/test-windows.sh), so
-  # that its compilations are reused; linked with symbols, stripped below.
-  cmake --preset windows -B "$build" "${common[@]}" -DTAVIK_LINK_STRIPPED=OFF >/dev/null
-  cmake --build "$build" -j "$jobs" --target taviksat satcli
-  suffix=$(cat "$build/package-suffix.txt")
-  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-  name=taviksat-$version$suffix-win64
-  stage=$build/zip/$name
-  debug=$build/zip/$name-debug
-  mkdir -p "$stage/bin" "$stage/lib" "$debug/bin"
-  cmake --install "$build" --prefix "$build/installed" >/dev/null
-  cp "$build"/installed/bin/{taviksat.dll,libusb-1.0.dll} "$build/bin/satcli.exe" "$stage/bin/"
-  cp "$build"/installed/lib/{taviksat.dll.a,taviksat.lib} "$stage/lib/"
-  cp -r "$build/installed/include" "$stage/"
+  # One build tree per variant, with the preset of scripts/test-windows.sh's
+  # tree, so that its compilations are reused; linked with symbols, stripped
+  # below.
+  variants=${TAVIK_WINDOWS_VARIANTS:-x64 x86-cdecl x86-stdcall}
+  for variant in $variants; do
+    case $variant in
+      x64 | x86-cdecl | x86-stdcall) ;;
+      *) echo "unknown Windows variant $variant (x64, x86-cdecl or x86-stdcall)" >&2; exit 2 ;;
+    esac
+  done
+  name="" stage="" debug=""
+  for variant in $variants; do
+    echo "== Windows, $variant"
+    case $variant in
+      x64) preset=windows host=x86_64-w64-mingw32 ;;
+      *) preset=windows-$variant host=i686-w64-mingw32 ;;
+    esac
+    scripts/build-windows-deps.sh "$host"
+    build=build/package-windows-$variant
+    rm -rf "$build"
+    cmake --preset "$preset" -B "$build" "${common[@]}" -DTAVIK_LINK_STRIPPED=OFF >/dev/null
+    # Everything that is installed, not just taviksat and satcli: the
+    # x86-stdcall tree rewrites its MinGW import library in a target of its
+    # own, after the DLL is linked.
+    cmake --build "$build" -j "$jobs"
+    if [ -z "$name" ]; then
+      suffix=$(cat "$build/package-suffix.txt")
+      version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+      fingerprint=$(sed -n 's/^TAVIK_CA_FINGERPRINT_TEXT:INTERNAL=//p' "$build/CMakeCache.txt")
+      name=taviksat-$version$suffix-windows
+      stage=build/package-windows/zip/$name
+      debug=build/package-windows/zip/$name-debug
+      rm -rf build/package-windows
+      mkdir -p "$stage" "$debug"
+    fi
+    cmake --install "$build" --prefix "$build/installed" >/dev/null
+    # One header for all variants: each tree installs the same file.
+    if [ -d "$stage/include" ]; then
+      diff -r "$stage/include" "$build/installed/include" >/dev/null ||
+        { echo "$variant installs another header than the other variants" >&2; exit 1; }
+    else
+      cp -r "$build/installed/include" "$stage/"
+    fi
+    mkdir -p "$stage/$variant/bin" "$stage/$variant/lib" "$debug/$variant/bin"
+    cp "$build"/installed/bin/{taviksat.dll,libusb-1.0.dll} "$build/bin/satcli.exe" "$stage/$variant/bin/"
+    cp "$build"/installed/lib/{taviksat.dll.a,taviksat.lib} "$stage/$variant/lib/"
+    # Stripped binaries; their symbols in .debug files that the binaries name.
+    for file in taviksat.dll libusb-1.0.dll satcli.exe; do
+      binary=$root/$stage/$variant/bin/$file
+      "$host-objcopy" --only-keep-debug "$binary" "$debug/$variant/bin/$file.debug"
+      "$host-strip" --strip-all "$binary"
+      (cd "$debug/$variant/bin" && "$host-objcopy" --add-gnu-debuglink="$file.debug" "$binary")
+    done
+    windeps=$(sed -n 's/^TAVIK_WINDEPS_LIBUSB_PREFIX:PATH=//p' "$build/CMakeCache.txt")
+    case $variant in
+      x64) what="64-bit (x86-64) hosts" ;;
+      x86-cdecl) what="32-bit (x86) hosts, __cdecl exports" ;;
+      x86-stdcall) what="32-bit (x86) hosts, __stdcall exports" ;;
+    esac
+    {
+      echo "$variant: $what"
+      echo "$variant build_id: $(sed -n 's/.*build_id\[8\] = "\(.*\)";/\1/p' "$build/generated/build_id.cpp")"
+      echo "$variant libusb-1.0.dll: Debian source package libusb-1.0 $(cat "$windeps/VERSION" 2>/dev/null || echo unknown)"
+    } >>"$stage/.variants"
+  done
   cp LICENSE THIRD-PARTY-NOTICES CHANGELOG.md "$stage/"
   cp docs/windows-package-readme.txt "$stage/README.txt"
-  # Stripped binaries; their symbols in .debug files that the binaries name.
-  for file in taviksat.dll libusb-1.0.dll satcli.exe; do
-    x86_64-w64-mingw32-objcopy --only-keep-debug "$stage/bin/$file" "$debug/bin/$file.debug"
-    x86_64-w64-mingw32-strip --strip-all "$stage/bin/$file"
-    (cd "$debug/bin" && x86_64-w64-mingw32-objcopy --add-gnu-debuglink="$file.debug" "$root/$stage/bin/$file")
-  done
-  windeps=$(sed -n 's/^TAVIK_WINDEPS_LIBUSB_PREFIX:PATH=//p' "$build/CMakeCache.txt")
   {
-    echo "taviksat $version$suffix for Windows x86-64"
-    echo "build_id: $(sed -n 's/.*build_id\[8\] = "\(.*\)";/\1/p' "$build/generated/build_id.cpp")"
-    echo "CA certificate SHA-256: $(sed -n 's/^TAVIK_CA_FINGERPRINT_TEXT:INTERNAL=//p' "$build/CMakeCache.txt")"
-    echo "libusb-1.0.dll: Debian source package libusb-1.0 $(cat "$windeps/VERSION" 2>/dev/null || echo unknown)"
+    echo "taviksat $version$suffix for Windows"
+    echo "CA certificate SHA-256: $fingerprint"
+    cat "$stage/.variants"
   } | sed 's/$/\r/' >"$stage/BUILD-INFO.txt"
+  rm "$stage/.variants"
   rm -f "$out/$name.zip" "$out/$name-debug.zip"
-  (cd "$build/zip" && zip -q -r -X "$out/$name.zip" "$name" && zip -q -r -X "$out/$name-debug.zip" "$name-debug")
+  (cd build/package-windows/zip && zip -q -r -X "$out/$name.zip" "$name" && zip -q -r -X "$out/$name-debug.zip" "$name-debug")
 fi
 
 echo "== Artefacts in $out"

@@ -17,14 +17,18 @@ list(LENGTH _export_names _export_count)
 if(NOT _export_count EQUAL 36)
   message(FATAL_ERROR "src/exports.map lists ${_export_count} names, expected 36")
 endif()
-# The build's variant, for the folder it is shipped in and for its
-# description: x64, or on 32-bit x86 x86-cdecl or x86-stdcall.
+# The build's variant, for the folder it is shipped in and for the
+# description in its version resource (cmake/SharedLibraryVersion.cmake):
+# x64, or on 32-bit x86 x86-cdecl or x86-stdcall.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(TAVIK_WINDOWS_VARIANT x64)
+  set(TAVIK_WINDOWS_VARIANT_TEXT "x64")
 elseif(TAVIK_STDCALL)
   set(TAVIK_WINDOWS_VARIANT x86-stdcall)
+  set(TAVIK_WINDOWS_VARIANT_TEXT "x86, __stdcall exports")
 else()
   set(TAVIK_WINDOWS_VARIANT x86-cdecl)
+  set(TAVIK_WINDOWS_VARIANT_TEXT "x86, __cdecl exports")
 endif()
 message(STATUS "Windows variant: ${TAVIK_WINDOWS_VARIANT}")
 
