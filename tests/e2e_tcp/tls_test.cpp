@@ -134,5 +134,24 @@ TEST(Tls, AHandshakeThatIsNeverAnsweredEndsWithTheCallsWaitingTime) {
   });
 }
 
+TEST(Tls, AHandshakeThatIsNeverAnsweredHoldsALongCallAtMostTenSeconds) {
+  TAVIK_REQUIRE_PRIVATE_NETWORK();
+  run_in_child([] {
+    // AtivarSAT waits 1800 s for its answer; a host that takes the TCP
+    // connection and never speaks TLS must not hold it (and with it every
+    // other export) for that long: the handshake has a bound of its own.
+    auto listener = simulator::platform::listen_tcp("127.0.0.2", 9014);
+    ASSERT_TRUE(listener) << listener.error();
+    Library library;
+    ASSERT_TRUE(library.loaded());
+    EXPECT_EQ(library->FiltraMFEIp("127.0.0.2"), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(std::string(library->AtivarSAT(330401, 1, "12345678", "11222333000181", 35)), "timeout");
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, 9500ms);
+    EXPECT_LT(took, 13s);
+  });
+}
+
 }  // namespace
 }  // namespace tavik::e2e
