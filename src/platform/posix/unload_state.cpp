@@ -32,11 +32,14 @@ std::atomic<sem_t*> exit_mark{nullptr};
 void watch_for_process_exit() {
   auto* mark = new (std::nothrow) sem_t;
   if (mark == nullptr || sem_init(mark, 0, 0) != 0) return;
-  // Keyed to no shared object: dlclose leaves it alone, and exit runs it
-  // before the library's own routines (registered earlier). The routine is
-  // the C library's sem_post, so it stays valid after the library is gone.
+  // Keyed to the mark itself, a handle that names no shared object: dlclose
+  // finalises only its own object's routines and leaves this one alone, and
+  // exit runs it before the library's own routines (registered earlier). Not
+  // a null handle: ThreadSanitizer's interception of that form calls the
+  // routine without its argument. The routine is the C library's sem_post,
+  // so it stays valid after the library is gone.
   auto* post = reinterpret_cast<void (*)(void*)>(reinterpret_cast<void (*)()>(&sem_post));
-  if (__cxa_atexit(post, mark, nullptr) != 0) return;
+  if (__cxa_atexit(post, mark, mark) != 0) return;
   exit_mark.store(mark);
 }
 
