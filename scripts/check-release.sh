@@ -29,11 +29,13 @@ tally_check "packages build" env TAVIK_CA_CERT_PEM="$work/maker-ca.pem" scripts/
 tally_check "package contents" scripts/check-packages.sh "$work/dist" --maker-ca "$work/maker-ca.pem"
 
 echo "== Install at a prefix chosen at install time"
-prefix=$root/$work/prefix
+# Outside the source tree, so that a path naming the tree is found as such.
+prefix=$(mktemp -d "${TMPDIR:-/tmp}/tavik-prefix.XXXXXX")
 cmake --install build/package-linux --prefix "$prefix" >/dev/null
 # The .pc names the chosen prefix only; the CMake files find theirs relative
 # to themselves (CMake's /lib -> /usr/lib guard names the configured one).
 stale=$( { grep -l -e "/usr" -e "$root" "$prefix"/lib/*/pkgconfig/taviksat.pc
+           grep -L -e "^prefix=$prefix\$" "$prefix"/lib/*/pkgconfig/taviksat.pc
            grep -r -l -e "$root" "$prefix"/lib/*/cmake; } || true)
 if [ -n "$stale" ]; then
   tally failed 1 "relocated install names another prefix or the build tree: $stale"
@@ -42,6 +44,7 @@ if [ -n "$stale" ]; then
 fi
 tally passed 1 "relocated install names its own prefix"
 tally_check "consumers against a relocated install" scripts/check-consumers.sh "$prefix"
+rm -rf "$prefix"
 
 echo "== The .deb installed with apt-get"
 sudo=""
